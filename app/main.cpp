@@ -1,0 +1,47 @@
+#include "overlay/Lumivane.h"
+#include "platform/TerminationWatcher.h"
+
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFont>
+#include <QSharedMemory>
+
+namespace {
+
+// On Unix a marker segment outlives an instance that was killed before it could detach. Attaching
+// and detaching once removes such a segment when nobody else holds it, and leaves the marker of a
+// running instance alone.
+void clearAbandonedMarker(const QString &key)
+{
+    QSharedMemory probe(key);
+    if (probe.attach())
+        probe.detach();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    TerminationWatcher terminationWatcher;
+    QCommandLineOption showOption(QStringLiteral("s"));
+    QCommandLineParser parser;
+    parser.addOption(showOption);
+    parser.process(app);
+
+    clearAbandonedMarker(QStringLiteral("flag"));
+    QSharedMemory guard(QStringLiteral("flag"));
+    if (guard.attach(QSharedMemory::ReadWrite))
+        return 0;
+    guard.create(1, QSharedMemory::ReadWrite);
+
+    QFont font;
+    font.setFamily(QStringLiteral("微软雅黑"));
+    QApplication::setFont(font);
+
+    Lumivane window;
+    if (parser.isSet(showOption))
+        window.showapp();
+    return app.exec();
+}

@@ -1,0 +1,14 @@
+# Warnings for every target of the project; the developer mode makes them fatal.
+add_compile_options(-Wall -Wextra)
+add_compile_definitions(QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+                        QT_USE_QSTRINGBUILDER)
+
+if(LUMIVANE_DEVELOPER_MODE)
+    add_compile_options(-Werror)
+    add_compile_definitions(QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY)
+endif()
+
+if(LUMIVANE_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,206 @@
+#include "Lumivane.h"
+
+#include "platform/ModeChannel.h"
+#include "widgets/circle.h"
+#include "widgets/iconlabel.h"
+#include "widgets/ring.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QSequentialAnimationGroup>
+#include <QTimer>
+
+namespace {
+
+constexpr int Side = 176;
+constexpr int ModeChangeHoldMs = 4000;
+constexpr int ColorChangeHoldMs = 5000;
+constexpr int FadeMs = 250;
+constexpr int CrossFadeStepMs = 500;
+
+iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pixmap, bool visible = false)
+{
+    auto *label = new iconlabel(parent);
+    if (visible)
+        label->applyAlpha(1.0);
+    label->textLabel->setText(caption);
+    label->iconLabel->setPixmap(QPixmap(pixmap));
+    return label;
+}
+
+QPropertyAnimation *alphaFade(iconlabel *label, int from, int to)
+{
+    auto *animation = new QPropertyAnimation(label, "alpha");
+    animation->setDuration(CrossFadeStepMs);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    return animation;
+}
+
+} // namespace
+
+Lumivane::Lumivane(QWidget *parent)
+    : QWidget(parent)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int width = screen.width();
+    const int height = screen.height();
+    qDebug() << width;
+    qDebug() << height;
+    setGeometry(geometryFor(QSize(width, height)));
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_TranslucentBackground, true);
+
+    currentMode = 0;
+
+    createIndicators();
+
+    timer = new QTimer(this);
+
+    // The native window exists from now on, so that reports reach the overlay while it is hidden.
+    ModeChannel::listen(winId());
+
+    connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
+}
+
+Lumivane::~Lumivane() = default;
+
+QRect Lumivane::geometryFor(const QSize &screenSize)
+{
+    // Integer division truncates toward zero, also for screens narrower than the window.
+    return QRect((screenSize.width() - Side) / 2, (screenSize.height() - Side) / 2, Side, Side);
+}
+
+void Lumivane::createIndicators()
+{
+    // Creation order is stacking order: disc, ring, then the four labels on top of each other.
+    circleWidget = new circle(this);
+    circleWidget->setGeometry(28, 28, 120, 120);
+    ringWidget = new ring(this);
+    ringWidget->setGeometry(0, 0, Side, Side);
+    ringWidget->ringColor = QColor(0, 0, 230, 255);
+    brightLabel = makeLabel(this, QStringLiteral("常亮"), QStringLiteral(":/bright"));
+    breathLabel = makeLabel(this, QStringLiteral("呼吸"), QStringLiteral(":/breath"));
+    loopLabel = makeLabel(this, QStringLiteral("幻彩"), QStringLiteral(":/loop"), true);
+    horseLabel = makeLabel(this, QStringLiteral("跑马"), QStringLiteral(":/horse"));
+}
+
+bool Lumivane::receiveReport(quint32 parameter)
+{
+    const int mode = int((parameter >> 24) & 0xFF);
+    const int red = int((parameter >> 16) & 0xFF);
+    const int green = int((parameter >> 8) & 0xFF);
+    const int blue = int(parameter & 0xFF);
+    qDebug() << "mode:" << mode << ",R:" << red << ",G:" << green << ",B:" << blue;
+
+    // Mode 0 always replays its sequence; a repeated mode 1-3 only refreshes the colour.
+    if (mode == 0)
+        playModeChange(0);
+    else if (mode == currentMode)
+        playColorChange(red, green, blue);
+    else if (mode <= 3)
+        playModeChange(mode);
+    else
+        return false;
+    return true;
+}
+
+void Lumivane::showapp()
+{
+    ringWidget->penWidth = 4;
+    ringWidget->penAlpha = 230;
+    ringWidget->arcDegrees = 0;
+    fadeTo(1.0);
+    showNormal();
+    timer->start(ModeChangeHoldMs);
+}
+
+void Lumivane::iconIsActived(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason == QSystemTrayIcon::Trigger)
+        showapp();
+}
+
+void Lumivane::hideapp()
+{
+    // The hold runs out once; a hidden overlay keeps no timer running.
+    timer->stop();
+    if (isHidden())
+        return;
+    fadeTo(0.0);
+}
+
+void Lumivane::sw_status()
+{
+    circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
+}
+
+void Lumivane::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 230));
+    painter.drawEllipse(QRect(24, 24, 128, 128));
+}
+
+bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
+{
+    quint32 parameter = 0;
+    if (ModeChannel::readReport(eventType, message, &parameter))
+        return receiveReport(parameter);
+    return false;
+}
+
+void Lumivane::playModeChange(int mode)
+{
+    if (isHidden())
+        showapp();
+
+    // The label faded out is the one of the mode before in the accessory's cycle 0-1-2-3.
+    iconlabel *const labels[] = {loopLabel, horseLabel, breathLabel, brightLabel};
+    iconlabel *incoming = labels[mode];
+    iconlabel *outgoing = labels[(mode + 3) % 4];
+
+    if (crossFade)
+        crossFade->stop();
+    for (iconlabel *label : labels)
+        label->applyAlpha(label == outgoing ? 1.0 : 0.0);
+
+    circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
+
+    crossFade = new QSequentialAnimationGroup(this);
+    crossFade->addAnimation(alphaFade(outgoing, 1, 0));
+    crossFade->addAnimation(alphaFade(incoming, 0, 1));
+    crossFade->start(QAbstractAnimation::DeleteWhenStopped);
+
+    timer->start(ModeChangeHoldMs);
+    currentMode = mode;
+}
+
+void Lumivane::playColorChange(int red, int green, int blue)
+{
+    if (isHidden())
+        showapp();
+    ringWidget->ringColor = QColor(red, green, blue, 255);
+    ringWidget->pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
+    timer->start(ColorChangeHoldMs);
+}
+
+void Lumivane::fadeTo(qreal endOpacity)
+{
+    // Starting a fade stops the one still running; only a fade-out that runs to its end hides.
+    // Parented to the window so that a fade still running at exit goes with it.
+    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
+    fade->setDuration(FadeMs);
+    fade->setStartValue(1.0 - endOpacity);
+    fade->setEndValue(endOpacity);
+    if (endOpacity == 0.0)
+        connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
+}

@@ -1,0 +1,64 @@
+#ifndef LUMIVANE_H
+#define LUMIVANE_H
+
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+class QSequentialAnimationGroup;
+class QTimer;
+class circle;
+class iconlabel;
+class ring;
+
+// The overlay: a small frameless, translucent, always-on-top tool window centred on the screen.
+// It stays hidden until something asks for the display, plays the mode and colour reports of
+// the companion program, and fades away on its own a few seconds after the last one.
+class Lumivane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Lumivane(QWidget *parent = nullptr);
+    ~Lumivane() override;
+
+    // Where the window goes on a screen of the given size: centred, 176 x 176.
+    static QRect geometryFor(const QSize &screenSize);
+
+    // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the
+    // mode is not one of the four the display knows.
+    bool receiveReport(quint32 parameter);
+
+    QTimer *timer;
+    iconlabel *brightLabel;
+    iconlabel *breathLabel;
+    iconlabel *loopLabel;
+    iconlabel *horseLabel;
+    circle *circleWidget;
+    ring *ringWidget;
+    int currentMode;
+
+public Q_SLOTS:
+    void showapp();
+
+private Q_SLOTS:
+    void iconIsActived(QSystemTrayIcon::ActivationReason reason);
+    void hideapp();
+    void sw_status();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+
+private:
+    void createIndicators();
+    void playModeChange(int mode);
+    void playColorChange(int red, int green, int blue);
+    void fadeTo(qreal endOpacity);
+
+    // The cross-fade still running, stopped by the next mode change so that two never fight
+    // over the same labels.
+    QPointer<QSequentialAnimationGroup> crossFade;
+};
+
+#endif // LUMIVANE_H

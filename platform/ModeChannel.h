@@ -1,0 +1,21 @@
+#ifndef MODECHANNEL_H
+#define MODECHANNEL_H
+
+#include <QByteArray>
+#include <QWindow>
+
+// The channel through which the companion program reports the accessory's mode and colour to
+// the overlay window: one 32-bit parameter, mode << 24 | R << 16 | G << 8 | B, in a message
+// named "WM_LUMIVANE_MESSAGE" (a registered window message on Windows, a client message with
+// that atom on X11).
+namespace ModeChannel {
+
+// Makes the given native window the one that reports are addressed to.
+void listen(WId window);
+
+// True when the native message is a report; its parameter is stored in *parameter.
+bool readReport(const QByteArray &eventType, void *message, quint32 *parameter);
+
+} // namespace ModeChannel
+
+#endif // MODECHANNEL_H

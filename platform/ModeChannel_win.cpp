@@ -1,0 +1,28 @@
+#include "ModeChannel.h"
+
+#include <windows.h>
+
+namespace {
+
+// Registered before the application object exists; every process that registers the same
+// name gets the same identifier.
+const UINT lumivaneMessage = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+
+} // namespace
+
+void ModeChannel::listen(WId)
+{
+    // Windows delivers a broadcast registered message to every top-level window, hidden or not.
+}
+
+bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
+{
+    if (eventType != "windows_generic_MSG")
+        return false;
+    const auto *msg = static_cast<const MSG *>(message);
+    if (msg->message != lumivaneMessage)
+        return false;
+    // Only the low 32 bits of the (64-bit) wParam carry the report.
+    *parameter = static_cast<quint32>(msg->wParam & 0xFFFFFFFFu);
+    return true;
+}

@@ -1,0 +1,53 @@
+#include "ModeChannel.h"
+
+#include <QX11Info>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+xcb_atom_t channelAtom = XCB_ATOM_NONE;
+
+xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
+{
+    const xcb_intern_atom_cookie_t cookie =
+        xcb_intern_atom(connection, false, static_cast<uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+    if (!reply)
+        return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+} // namespace
+
+void ModeChannel::listen(WId window)
+{
+    xcb_connection_t *connection = QX11Info::connection();
+    if (!connection)
+        return;
+    channelAtom = internAtom(connection, "WM_LUMIVANE_MESSAGE");
+    // Senders find the overlay as the owner of the selection of the same name; it goes away
+    // with the window.
+    xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+}
+
+bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
+{
+    if (channelAtom == XCB_ATOM_NONE || eventType != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    // Events sent by another client carry the send-event bit.
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+        return false;
+    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
+    if (clientMessage->format != 32 || clientMessage->type != channelAtom)
+        return false;
+    *parameter = clientMessage->data.data32[0];
+    return true;
+}

@@ -1,0 +1,18 @@
+#ifndef TERMINATIONWATCHER_H
+#define TERMINATIONWATCHER_H
+
+#include <QObject>
+
+// Ends the event loop when the session or the user asks the process to terminate, so that the
+// program shuts down exactly as through its menu: the window and everything it owns destroyed,
+// the instance marker released.
+class TerminationWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TerminationWatcher(QObject *parent = nullptr);
+    ~TerminationWatcher() override;
+};
+
+#endif // TERMINATIONWATCHER_H

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, as root on Debian 12, every package that the program, its tests and its benchmarks use.
+# Only what is missing is installed, so a second run costs nothing.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config clang-format
+    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev
+    # run: a CJK font for the captions, the xcb platform's own needs
+    fonts-wqy-microhei
+    # tests: X server, screenshots, window tools
+    xvfb xauth x11-utils x11-apps xdotool imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [[ $status == installed ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: missing packages (${missing[*]}); run this script as root" >&2
+    exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

