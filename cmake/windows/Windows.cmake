@@ -44,7 +44,6 @@ set(LUMIVANE_ZIP ${CMAKE_BINARY_DIR}/Lumivane-${PROJECT_VERSION}-win64.zip)
 function(lumivane_windows_targets)
     set(windows_dir ${CMAKE_SOURCE_DIR}/cmake/windows)
 
-    set_target_properties(lumivane PROPERTIES WIN32_EXECUTABLE ON)
     configure_file(${windows_dir}/lumivane.rc.in ${CMAKE_BINARY_DIR}/lumivane.rc @ONLY)
     target_sources(lumivane PRIVATE ${CMAKE_BINARY_DIR}/lumivane.rc)
 
