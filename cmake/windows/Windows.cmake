@@ -23,20 +23,24 @@ foreach(runtime_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 list(REMOVE_DUPLICATES LUMIVANE_WINDOWS_DLL_DIRS)
 
+# Paths that a Windows program is given name the host's files through drive Z: under Wine.
+set(LUMIVANE_HOST_DRIVE "")
 if(CMAKE_CROSSCOMPILING)
+    set(LUMIVANE_HOST_DRIVE "Z:")
     # Every test executable runs under Wine, which finds the DLLs through WINEPATH (drive Z: is
-    # the host's root) and the plugins through QT_PLUGIN_PATH.
+    # the host's root); Qt finds its plugins relative to Qt5Core.dll.
     set(LUMIVANE_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
     set(LUMIVANE_WINEPATH "")
     foreach(dir IN LISTS LUMIVANE_WINDOWS_DLL_DIRS)
         string(REPLACE "/" "\\" dir "Z:${dir}")
-        string(APPEND LUMIVANE_WINEPATH "${dir}\;")
+        string(APPEND LUMIVANE_WINEPATH "${dir};")
     endforeach()
     configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
 
 # What the installer target makes, known here so that the tests can name it.
+find_program(LUMIVANE_MAKENSIS makensis)
 set(LUMIVANE_DEPLOY_DIR ${CMAKE_BINARY_DIR}/Lumivane)
 set(LUMIVANE_SETUP ${CMAKE_BINARY_DIR}/Lumivane-${PROJECT_VERSION}-setup.exe)
 set(LUMIVANE_ZIP ${CMAKE_BINARY_DIR}/Lumivane-${PROJECT_VERSION}-win64.zip)
@@ -80,25 +84,27 @@ function(lumivane_windows_targets)
         endif()
     endforeach()
 
-    find_program(LUMIVANE_MAKENSIS makensis)
     if(NOT LUMIVANE_MAKENSIS)
         message(STATUS "makensis not found: no installer target")
         return()
     endif()
     set(LUMIVANE_ICON "${CMAKE_SOURCE_DIR}/resources/Tarvo Lumivane.ico")
     configure_file(${windows_dir}/installer.nsi.in ${CMAKE_BINARY_DIR}/installer.nsi @ONLY)
-    add_custom_target(installer
+    # Remade only when a program, the install rules or the installer script change.
+    add_custom_command(OUTPUT ${LUMIVANE_SETUP} ${LUMIVANE_ZIP}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${LUMIVANE_DEPLOY_DIR}
         COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${LUMIVANE_DEPLOY_DIR}
         COMMAND ${CMAKE_COMMAND} -DLUMIVANE_DEPLOY_DIR=${LUMIVANE_DEPLOY_DIR}
                 -DLUMIVANE_FILE_LISTS=${CMAKE_BINARY_DIR}/installer-files -P ${windows_dir}/InstallerFiles.cmake
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${LUMIVANE_ZIP}
         COMMAND ${CMAKE_COMMAND} -E tar cf ${LUMIVANE_ZIP} --format=zip Lumivane
         COMMAND ${LUMIVANE_MAKENSIS} -V2 -NOCD ${CMAKE_BINARY_DIR}/installer.nsi
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-        DEPENDS ${programs}
-        BYPRODUCTS ${LUMIVANE_SETUP} ${LUMIVANE_ZIP}
+        DEPENDS ${programs} ${CMAKE_BINARY_DIR}/installer.nsi ${CMAKE_BINARY_DIR}/cmake_install.cmake
+                ${windows_dir}/DeployRuntime.cmake ${windows_dir}/InstallerFiles.cmake
         COMMENT "Deploy folder ${LUMIVANE_DEPLOY_DIR}, ${LUMIVANE_ZIP} and ${LUMIVANE_SETUP}"
         VERBATIM)
+    add_custom_target(installer DEPENDS ${LUMIVANE_SETUP} ${LUMIVANE_ZIP})
 endfunction()
 
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL lumivane_windows_targets)
