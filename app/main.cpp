@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/TerminationWatcher.h"
 
 #include <QApplication>
@@ -23,7 +24,9 @@ void clearAbandonedMarker(const QString &key)
 
 int main(int argc, char *argv[])
 {
+    DisplayPlatform::chooseBeforeApplication(argc, argv);
     QApplication app(argc, argv);
+    DisplayPlatform::restoreEnvironment();
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));
     QCommandLineParser parser;
