@@ -179,7 +179,6 @@ bool tst_Companion::launch(QProcess *program, bool companionBeside, const QStrin
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PATH"), searchPath);
     environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // The instance marker lives in the temporary folder.
     environment.insert(QStringLiteral("TMPDIR"), tmp);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
