@@ -15,6 +15,9 @@ constexpr int WaitMs = 30000;
 
 const QString MockBluez::HidService = QStringLiteral("00001812-0000-1000-8000-00805f9b34fb");
 const QString MockBluez::AudioSink = QStringLiteral("0000110b-0000-1000-8000-00805f9b34fb");
+const QString MockBluez::ConnectedAccessoryTemplate =
+    QStringLiteral(LUMIVANE_TEST_MOCK_DIR "/bluez_accessory_connected.py");
+const QString MockBluez::ConnectedAccessory = QStringLiteral("/org/bluez/hci0/dev_C0_FF_EE_00_00_01");
 
 MockBluez::MockBluez()
     : bus(QDBusConnection::systemBus())
@@ -30,12 +33,14 @@ MockBluez::~MockBluez()
     stop();
 }
 
-bool MockBluez::start()
+bool MockBluez::start(const QString &templateName)
 {
     if (!bus.isConnected()) {
         error = QStringLiteral("no system bus: run the test through tests/with-system-bus.sh");
         return false;
     }
+    daemon.setArguments({QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
+        QStringLiteral("--template"), templateName});
     daemon.start();
     if (!daemon.waitForStarted(WaitMs)) {
         error = daemon.errorString();

@@ -13,12 +13,17 @@ class MockBluez
 public:
     static const QString HidService;
     static const QString AudioSink;
+    // A template whose accessory, at ConnectedAccessory, is connected from the start and is
+    // announced by no signal (tests/mock/bluez_accessory_connected.py).
+    static const QString ConnectedAccessoryTemplate;
+    static const QString ConnectedAccessory;
 
     MockBluez();
     ~MockBluez();
 
-    // Starts the daemon and waits until it owns its bus name; false on failure.
-    bool start();
+    // Starts the daemon from the given template and waits until it owns its bus name and has an
+    // adapter; false on failure.
+    bool start(const QString &templateName = QStringLiteral("bluez5"));
     // Ends the daemon and waits until its name has left the bus.
     bool stop();
 
