@@ -13,7 +13,15 @@ CompanionProcess::CompanionProcess(QObject *parent)
     setProcessChannelMode(QProcess::ForwardedChannels);
 }
 
-CompanionProcess::~CompanionProcess() = default;
+CompanionProcess::~CompanionProcess()
+{
+    // Ends the companion with us, as QProcess's own destructor would, but without its warning
+    // about a process still running: here that is the intended way out.
+    if (state() != QProcess::NotRunning) {
+        kill();
+        waitForFinished();
+    }
+}
 
 void CompanionProcess::setupChildProcess()
 {
