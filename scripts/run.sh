@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and runs it with its display shown.
+# With a display, the overlay appears there and the program keeps running in the tray (quit it
+# from the tray menu or with Ctrl-C). Without one, it runs on a private X server, writes
+# screenshots of the overlay, prints where they are and exits.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+build=build/run
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >"$build.configure.log" 2>&1 \
+    || { cat "$build.configure.log"; exit 1; }
+cmake --build "$build" -j "$(nproc)"
+program=$PWD/$build/app/lumivane
+
+if [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
+    exec "$program" -s
+fi
+
+shots=$PWD/$build/screenshots
+rm -rf "$shots"
+mkdir -p "$shots"
+echo "No display: running the overlay on a private X server (1920x1080)."
+tests/with-xvfb.sh bash -c '
+    set -u
+    "$1" -s 2>"$2/lumivane.log" &
+    pid=$!
+    snap() { sleep "$1"; import -window root -crop 176x176+872+452 +repage "$2"; }
+    snap 0.5 "$2/1-shown.png"
+    snap 2.0 "$2/2-holding.png"
+    snap 2.0 "$2/3-faded-out.png"
+    kill -TERM "$pid"
+    wait "$pid"
+' run "$program" "$shots"
+echo "Screenshots of the overlay (176 x 176, cut from the screen):"
+ls -1 "$shots"/*.png
