@@ -108,9 +108,20 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lumivane-test"));
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     OverlayProcess overlay;
+    // The companion writes down the environment it inherits.
+    QVERIFY(overlay.addCompanion("env > \"$0.tmp\" && mv \"$0.tmp\" \"$0.environment\"\n"));
     QVERIFY(overlay.start(environment));
     QCOMPARE(runSender(words("1 0 0 0")), 0);
     QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 1 ,R: 0 ,G: 0 ,B: 0"}), ReportTimeoutMs);
+
+    QFile inherited(overlay.folderPath() + QStringLiteral("/gattlink.environment"));
+    QTRY_VERIFY_WITH_TIMEOUT(inherited.exists(), ReportTimeoutMs);
+    QVERIFY(inherited.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = inherited.readAll().split('\n');
+    QVERIFY(lines.contains("WAYLAND_DISPLAY=wayland-lumivane-test"));
+    for (const QByteArray &line : lines)
+        QVERIFY2(!line.startsWith("QT_QPA_PLATFORM="), line.constData());
+
     QVERIFY(overlay.stop());
     // Left to itself, Qt would have tried its Wayland platform first and said so.
     QVERIFY2(!overlay.errorOutput().toLower().contains("wayland"), overlay.errorOutput().constData());

@@ -24,6 +24,15 @@ OverlayProcess::~OverlayProcess()
     }
 }
 
+bool OverlayProcess::addCompanion(const QByteArray &script)
+{
+    QFile companion(folder.filePath(QStringLiteral("gattlink")));
+    if (!companion.open(QIODevice::WriteOnly) || companion.write("#!/bin/sh\n" + script) < 0)
+        return false;
+    companion.close();
+    return companion.setPermissions(companion.permissions() | QFileDevice::ExeOwner);
+}
+
 bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
 {
     const QString program = folder.filePath(QStringLiteral("lumivane"));

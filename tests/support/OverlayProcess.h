@@ -7,12 +7,17 @@
 #include <QTemporaryDir>
 
 // The built program run as a process of its own. It runs from a copy in a folder of its own,
-// so that no companion program sits beside it.
+// so that no companion program sits beside it unless the test puts one there.
 class OverlayProcess
 {
 public:
     OverlayProcess();
     ~OverlayProcess();
+
+    // Puts a companion program beside the program: a shell script with the given body.
+    bool addCompanion(const QByteArray &script);
+    // The folder the program runs from.
+    QString folderPath() const { return folder.path(); }
 
     // Starts the program and waits until it owns the selection that senders look for.
     bool start(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
