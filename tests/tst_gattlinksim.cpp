@@ -30,6 +30,7 @@ class tst_GattlinkSim : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void playsAsCompanion();
     void endsWithItsParent();
     void endsWhenOverlayIsGone();
 };
@@ -38,6 +39,31 @@ void tst_GattlinkSim::initTestCase()
 {
     // Orphans come to this process instead of init, so that the test can see them end.
     QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+}
+
+void tst_GattlinkSim::playsAsCompanion()
+{
+    // Placed beside the program under the companion's name, as the run script does; it tells
+    // its process id first.
+    OverlayProcess overlay;
+    QVERIFY(overlay.addCompanion("echo $$ > \"$0.pid\"; exec \"" GATTLINK_SIM "\"\n"));
+    QVERIFY(overlay.start());
+    const xcb_window_t window = XProbe().selectionOwner("WM_LUMIVANE_MESSAGE");
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines(OpeningLines), ReportTimeoutMs);
+    XProbe probe;
+    QVERIFY(probe.isViewable(window));
+
+    QFile pidFile(overlay.folderPath() + QStringLiteral("/gattlink.pid"));
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    bool ok = false;
+    const pid_t simulator = static_cast<pid_t>(pidFile.readAll().trimmed().toInt(&ok));
+    QVERIFY(ok);
+
+    // An overlay that dies without cleaning up takes its companion with it.
+    overlay.process.kill();
+    QVERIFY(overlay.process.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(hasEnded(simulator), ReportTimeoutMs);
+    QCOMPARE(::waitpid(simulator, nullptr, 0), simulator);
 }
 
 void tst_GattlinkSim::endsWithItsParent()
