@@ -23,6 +23,8 @@ constexpr quint8 SendEvent = 0x80;
 
 } // namespace
 
+// The window's native hook on X11: which client messages are reports, and how a report reaches
+// the hidden window from another client.
 class tst_ModeMessage : public QObject
 {
     Q_OBJECT

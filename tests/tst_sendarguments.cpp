@@ -33,14 +33,12 @@ void tst_SendArguments::parse_data()
     const QString none;
 
     QTest::newRow("mode 2, red") << words("2 255 0 0") << send << 0x02FF0000u << none;
-    QTest::newRow("all zero") << words("0 0 0 0") << send << 0x00000000u << none;
     QTest::newRow("each byte in place") << words("1 2 3 4") << send << 0x01020304u << none;
     QTest::newRow("ignored mode") << words("255 255 255 255") << send << 0xFFFFFFFFu << none;
     QTest::newRow("leading zeros") << words("007 0 0 010") << send << 0x0700000Au << none;
     QTest::newRow("raw") << words("--raw 0x0200FF00") << send << 0x0200FF00u << none;
     QTest::newRow("raw, largest") << words("--raw 0xFFFFFFFF") << send << 0xFFFFFFFFu << none;
     QTest::newRow("raw, short, mixed case") << words("--raw 0XdeadBEEF") << send << 0xDEADBEEFu << none;
-    QTest::newRow("raw, one digit") << words("--raw 0x7") << send << 0x7u << none;
     QTest::newRow("raw, leading zeros") << words("--raw 0x0000000001") << send << 0x1u << none;
     QTest::newRow("help") << words("--help") << help << 0u << none;
     QTest::newRow("short help") << words("-h") << help << 0u << none;
@@ -52,22 +50,16 @@ void tst_SendArguments::parse_data()
                                   << QStringLiteral("expected MODE R G B, got 5");
     QTest::newRow("mode too large") << words("256 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
     QTest::newRow("red too large") << words("0 256 0 0") << invalid << 0u << QStringLiteral("R must be");
-    QTest::newRow("green too large") << words("0 0 1000 0") << invalid << 0u << QStringLiteral("G must be");
     QTest::newRow("blue too large") << words("0 0 0 256") << invalid << 0u << QStringLiteral("B must be");
     QTest::newRow("huge") << words("0 0 0 99999999999999999999999") << invalid << 0u
                           << QStringLiteral("B must be");
     QTest::newRow("negative") << words("-1 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
-    QTest::newRow("plus sign") << words("+1 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
     QTest::newRow("hexadecimal byte")
         << words("0x1 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
     QTest::newRow("fraction") << words("1.0 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
-    QTest::newRow("word") << words("two 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
     QTest::newRow("space inside") << QStringList {QStringLiteral(" 1"), QStringLiteral("0"),
                                          QStringLiteral("0"), QStringLiteral("0")}
                                   << invalid << 0u << QStringLiteral("MODE must be");
-    QTest::newRow("empty argument") << QStringList {QString(), QStringLiteral("0"), QStringLiteral("0"),
-                                           QStringLiteral("0")}
-                                    << invalid << 0u << QStringLiteral("MODE must be");
     QTest::newRow("raw without parameter")
         << words("--raw") << invalid << 0u << QStringLiteral("--raw takes exactly one");
     QTest::newRow("raw with two") << words("--raw 0x1 0x2") << invalid << 0u
@@ -78,14 +70,10 @@ void tst_SendArguments::parse_data()
         << words("--raw 0xFFFFFFFFFFFFFFFFFFFF") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
     QTest::newRow("raw without prefix")
         << words("--raw 12") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
-    QTest::newRow("raw prefix only") << words("--raw 0x") << invalid << 0u
-                                     << QStringLiteral("from 0x0 to 0xFFFFFFFF");
     QTest::newRow("raw not hexadecimal")
         << words("--raw 0x12G4") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
     QTest::newRow("raw negative") << words("--raw -0x1") << invalid << 0u
                                   << QStringLiteral("from 0x0 to 0xFFFFFFFF");
-    QTest::newRow("help with more") << words("--help 2") << invalid << 0u
-                                    << QStringLiteral("expected MODE R G B, got 2");
 }
 
 void tst_SendArguments::parse()
