@@ -31,5 +31,7 @@ export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config"
 export XDG_RUNTIME_DIR="$scratch/runtime"
 export QT_QPA_PLATFORM=xcb
+# As the program itself does: nothing here draws with OpenGL.
+export QT_XCB_GL_INTEGRATION=none
 unset WAYLAND_DISPLAY
 "$@"

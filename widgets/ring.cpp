@@ -18,11 +18,6 @@ ring::ring(QWidget *parent)
     spring.setPeriod(0.28);
     spring.setAmplitude(1.4);
 
-    connect(widthUpAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
-    connect(widthDownAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
-    connect(alphaAnimation, &QVariantAnimation::valueChanged, this, &ring::onAlphaChanged);
-    connect(arcAnimation, &QVariantAnimation::valueChanged, this, &ring::onArcChanged);
-
     // Integer end points make every animation interpolate integers.
     alphaAnimation->setDuration(1200);
     alphaAnimation->setStartValue(230);
@@ -48,6 +43,13 @@ ring::ring(QWidget *parent)
     pulseGroup->addAnimation(widthUpAnimation);
     pulseGroup->addPause(200);
     pulseGroup->addAnimation(widthDownAnimation);
+
+    // Connected only now: setting an animation's end points reports its value, and the width
+    // would otherwise start at 12 instead of resting at 4.
+    connect(widthUpAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
+    connect(widthDownAnimation, &QVariantAnimation::valueChanged, this, &ring::onWidthChanged);
+    connect(alphaAnimation, &QVariantAnimation::valueChanged, this, &ring::onAlphaChanged);
+    connect(arcAnimation, &QVariantAnimation::valueChanged, this, &ring::onArcChanged);
 
     connect(pulseGroup, SIGNAL(finished()), this, SLOT(animation_finishi()));
 }

@@ -1,0 +1,329 @@
+#include "MessageCapture.h"
+#include "overlay/Lumivane.h"
+#include "widgets/circle.h"
+#include "widgets/iconlabel.h"
+#include "widgets/ring.h"
+
+#include <QLabel>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QSequentialAnimationGroup>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QList<QPropertyAnimation *> fades(Lumivane &window)
+{
+    QList<QPropertyAnimation *> result;
+    for (auto *animation : window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (animation->propertyName() == "windowOpacity" && animation->state() == QAbstractAnimation::Running)
+            result.append(animation);
+    }
+    return result;
+}
+
+// Runs the one fade in progress to its end, and lets its deferred deletion happen.
+void finishFade(Lumivane &window)
+{
+    const QList<QPropertyAnimation *> running = fades(window);
+    QCOMPARE(running.size(), 1);
+    running.first()->setCurrentTime(running.first()->duration());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void fireTimer(Lumivane &window)
+{
+    QVERIFY(window.timer->isActive());
+    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
+}
+
+int runningAnimations(QObject &root)
+{
+    int count = 0;
+    for (auto *animation : root.findChildren<QAbstractAnimation *>())
+        count += animation->state() == QAbstractAnimation::Running;
+    return count;
+}
+
+} // namespace
+
+class tst_Lumivane : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void geometryFor_data();
+    void geometryFor();
+    void construction();
+    void metaObject();
+    void composition();
+    void showFadesInAndArmsTimer();
+    void showWhileShownStartsOver();
+    void showDuringFadeOutKeepsWindow();
+    void timerHidesAndSleeps();
+    void showReturnsRingToRest();
+    void trayActivation_data();
+    void trayActivation();
+    void swStatusStartsRipple();
+    void paintedWindow();
+    void onScreen();
+};
+
+void tst_Lumivane::geometryFor_data()
+{
+    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QPoint>("topLeft");
+    QTest::newRow("1920x1080") << QSize(1920, 1080) << QPoint(872, 452);
+    QTest::newRow("1366x768") << QSize(1366, 768) << QPoint(595, 296);
+    QTest::newRow("odd width") << QSize(1365, 768) << QPoint(594, 296);
+    QTest::newRow("narrower than the window") << QSize(100, 100) << QPoint(-38, -38);
+    QTest::newRow("narrower, odd") << QSize(101, 101) << QPoint(-37, -37);
+}
+
+void tst_Lumivane::geometryFor()
+{
+    QFETCH(QSize, screen);
+    QFETCH(QPoint, topLeft);
+    QCOMPARE(Lumivane::geometryFor(screen), QRect(topLeft, QSize(176, 176)));
+}
+
+void tst_Lumivane::construction()
+{
+    MessageCapture capture;
+    Lumivane window;
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    QCOMPARE(capture.lines().mid(0, 2),
+        (QStringList {QString::number(screen.width()), QString::number(screen.height())}));
+    QCOMPARE(window.geometry(), Lumivane::geometryFor(screen));
+    QCOMPARE(int(window.windowFlags()), 0x0004080B);
+    QVERIFY(window.testAttribute(Qt::WA_TranslucentBackground));
+    // Hidden, but with a native window that reports can reach.
+    QVERIFY(window.isHidden());
+    QVERIFY(window.internalWinId() != 0);
+    QCOMPARE(window.currentMode, 0);
+    QVERIFY(!window.timer->isActive());
+    QVERIFY(!window.timer->isSingleShot());
+}
+
+void tst_Lumivane::metaObject()
+{
+    const QMetaObject &meta = Lumivane::staticMetaObject;
+    QCOMPARE(meta.className(), "Lumivane");
+    QCOMPARE(meta.propertyCount(), meta.propertyOffset());
+    const QList<QPair<QByteArray, QMetaMethod::Access>> expected = {
+        {"showapp()", QMetaMethod::Public},
+        {"iconIsActived(QSystemTrayIcon::ActivationReason)", QMetaMethod::Private},
+        {"hideapp()", QMetaMethod::Private},
+        {"sw_status()", QMetaMethod::Private},
+    };
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QMetaMethod method = meta.method(meta.methodOffset() + i);
+        QCOMPARE(method.methodSignature(), expected.at(i).first);
+        QCOMPARE(method.access(), expected.at(i).second);
+        QCOMPARE(method.methodType(), QMetaMethod::Slot);
+        QCOMPARE(method.returnType(), int(QMetaType::Void));
+    }
+}
+
+void tst_Lumivane::composition()
+{
+    Lumivane window;
+    QCOMPARE(window.circleWidget->geometry(), QRect(28, 28, 120, 120));
+    QCOMPARE(window.ringWidget->geometry(), QRect(0, 0, 176, 176));
+    QCOMPARE(window.ringWidget->ringColor, QColor(0, 0, 230, 255));
+    const QList<iconlabel *> labels = {
+        window.brightLabel, window.breathLabel, window.loopLabel, window.horseLabel};
+    const QStringList captions = {
+        QStringLiteral("常亮"), QStringLiteral("呼吸"), QStringLiteral("幻彩"), QStringLiteral("跑马")};
+    for (int i = 0; i < labels.size(); ++i) {
+        QCOMPARE(labels[i]->geometry(), QRect(76, 65, 24, 46));
+        QCOMPARE(labels[i]->textLabel->text(), captions[i]);
+        QVERIFY(!labels[i]->iconLabel->pixmap(Qt::ReturnByValue).isNull());
+        QCOMPARE(labels[i]->getAlpha(), labels[i] == window.loopLabel ? 1.0 : 0.0);
+    }
+    // Stacking order is creation order: disc, ring, then the labels.
+    const QList<QWidget *> expected = {window.circleWidget, window.ringWidget, window.brightLabel,
+        window.breathLabel, window.loopLabel, window.horseLabel};
+    QList<QWidget *> stack;
+    for (QObject *child : window.children()) {
+        if (auto *widget = qobject_cast<QWidget *>(child))
+            stack.append(widget);
+    }
+    QCOMPARE(stack, expected);
+}
+
+void tst_Lumivane::showFadesInAndArmsTimer()
+{
+    Lumivane window;
+    window.showapp();
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowOpacity(), 0.0);
+    QCOMPARE(fades(window).size(), 1);
+    QPropertyAnimation *fade = fades(window).first();
+    QCOMPARE(fade->duration(), 250);
+    QCOMPARE(fade->startValue().toDouble(), 0.0);
+    QCOMPARE(fade->endValue().toDouble(), 1.0);
+    fade->setCurrentTime(125);
+    // The window keeps its opacity in steps of 1/255.
+    QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
+    QVERIFY(window.timer->isActive());
+    QCOMPARE(window.timer->interval(), 4000);
+    finishFade(window);
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(fades(window).isEmpty());
+}
+
+void tst_Lumivane::showWhileShownStartsOver()
+{
+    Lumivane window;
+    window.showapp();
+    finishFade(window);
+    window.showapp();
+    QCOMPARE(window.windowOpacity(), 0.0);
+    QCOMPARE(fades(window).size(), 1);
+    QCOMPARE(window.timer->interval(), 4000);
+}
+
+void tst_Lumivane::showDuringFadeOutKeepsWindow()
+{
+    Lumivane window;
+    window.showapp();
+    finishFade(window);
+    fireTimer(window);
+    QCOMPARE(fades(window).size(), 1);
+    fades(window).first()->setCurrentTime(125);
+    // The window keeps its opacity in steps of 1/255.
+    QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
+
+    window.showapp();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The interrupted fade-out is gone and never hides the window.
+    QCOMPARE(fades(window).size(), 1);
+    QCOMPARE(fades(window).first()->endValue().toDouble(), 1.0);
+    finishFade(window);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(window.timer->isActive());
+}
+
+void tst_Lumivane::timerHidesAndSleeps()
+{
+    Lumivane window;
+    window.showapp();
+    finishFade(window);
+    fireTimer(window);
+    QVERIFY(window.isVisible());
+    QCOMPARE(fades(window).first()->endValue().toDouble(), 0.0);
+    finishFade(window);
+    QVERIFY(window.isHidden());
+    // Nothing of a hidden overlay keeps running.
+    QVERIFY(!window.timer->isActive());
+    QCOMPARE(runningAnimations(window), 0);
+    QVERIFY(window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+}
+
+void tst_Lumivane::showReturnsRingToRest()
+{
+    Lumivane window;
+    window.ringWidget->penWidth = 12;
+    window.ringWidget->penAlpha = 10;
+    window.ringWidget->arcDegrees = 180;
+    window.ringWidget->ringColor = QColor(10, 200, 30, 255);
+    window.showapp();
+    QCOMPARE(window.ringWidget->penWidth, 4);
+    QCOMPARE(window.ringWidget->penAlpha, 230);
+    QCOMPARE(window.ringWidget->arcDegrees, 0);
+    QCOMPARE(window.ringWidget->ringColor, QColor(10, 200, 30, 255));
+}
+
+void tst_Lumivane::trayActivation_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("shows");
+    QTest::newRow("Unknown") << int(QSystemTrayIcon::Unknown) << false;
+    QTest::newRow("Context") << int(QSystemTrayIcon::Context) << false;
+    QTest::newRow("DoubleClick") << int(QSystemTrayIcon::DoubleClick) << false;
+    QTest::newRow("Trigger") << int(QSystemTrayIcon::Trigger) << true;
+    QTest::newRow("MiddleClick") << int(QSystemTrayIcon::MiddleClick) << false;
+}
+
+void tst_Lumivane::trayActivation()
+{
+    QFETCH(int, reason);
+    QFETCH(bool, shows);
+    Lumivane window;
+    QVERIFY(QMetaObject::invokeMethod(&window, "iconIsActived",
+        Q_ARG(QSystemTrayIcon::ActivationReason, static_cast<QSystemTrayIcon::ActivationReason>(reason))));
+    QCOMPARE(window.isVisible(), shows);
+    QCOMPARE(window.timer->isActive(), shows);
+}
+
+void tst_Lumivane::swStatusStartsRipple()
+{
+    Lumivane window;
+    QVERIFY(QMetaObject::invokeMethod(&window, "sw_status"));
+    QCOMPARE(window.circleWidget->expandGroup->state(), QAbstractAnimation::Running);
+    QVERIFY(window.isHidden());
+}
+
+void tst_Lumivane::paintedWindow()
+{
+    Lumivane window;
+    QImage image(176, 176, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    window.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    // Corners stay fully transparent; the dark disc fills the centre; the blue ring lies just
+    // outside the disc. (The labels are checked on screen: rendering a widget with an opacity
+    // effect this way misplaces it.)
+    QCOMPARE(qAlpha(image.pixel(2, 2)), 0);
+    QCOMPARE(qAlpha(image.pixel(173, 2)), 0);
+    QCOMPARE(qAlpha(image.pixel(2, 173)), 0);
+    QCOMPARE(image.pixel(88, 40), qRgba(0, 0, 0, 230));
+    QCOMPARE(qAlpha(image.pixel(88, 88 - 65)), 0);
+    const QColor ring = QColor::fromRgba(image.pixel(88, 88 - 68));
+    QCOMPARE(ring.blue(), 230);
+    QCOMPARE(ring.alpha(), 230);
+    QCOMPARE(ring.red(), 0);
+}
+
+void tst_Lumivane::onScreen()
+{
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    finishFade(window);
+    QCoreApplication::processEvents();
+    const QRect frame = window.geometry();
+    // Without a compositing manager the translucent window shows its colours over black.
+    const auto grab = [&frame] {
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+            .toImage();
+    };
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = grab()).pixel(88, 20)).blue() > 200, 10000);
+    const QColor ringPixel(shot.pixel(88, 20));
+    QCOMPARE(ringPixel.red(), 0);
+    QCOMPARE(ringPixel.green(), 0);
+    QCOMPARE(qGray(shot.pixel(88, 40)), 0);
+
+    // Only the colour-cycle label is drawn: its caption matches a render of that label alone.
+    QImage expected(24, 46, QImage::Format_RGB32);
+    expected.fill(Qt::black);
+    window.loopLabel->render(&expected, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QImage label = shot.copy(76, 65, 24, 46).convertToFormat(QImage::Format_RGB32);
+    int lit = 0;
+    for (int y = 0; y < label.height(); ++y) {
+        for (int x = 0; x < label.width(); ++x) {
+            QVERIFY(qAbs(qGray(label.pixel(x, y)) - qGray(expected.pixel(x, y))) <= 8);
+            lit += qGray(label.pixel(x, y)) > 80;
+        }
+    }
+    QVERIFY(lit > 30);
+}
+
+QTEST_MAIN(tst_Lumivane)
+#include "tst_lumivane.moc"

@@ -1,0 +1,171 @@
+#include "widgets/ring.h"
+
+#include <QParallelAnimationGroup>
+#include <QSequentialAnimationGroup>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QImage render(ring &widget)
+{
+    QImage image(176, 176, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    return image;
+}
+
+// Alpha of the pixel straight above the centre (88, 88) at the given distance.
+int alphaAbove(const QImage &image, int distance)
+{
+    return qAlpha(image.pixel(88, 88 - distance));
+}
+
+} // namespace
+
+class tst_Ring : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void metaObject();
+    void restValues();
+    void pulse_data();
+    void pulse();
+    void pulseEndsAtRest();
+    void restartWhileRunningHasNoEffect();
+    void paintedStroke_data();
+    void paintedStroke();
+    void paintReplacesColourAlpha();
+};
+
+void tst_Ring::metaObject()
+{
+    const QMetaObject &meta = ring::staticMetaObject;
+    QCOMPARE(meta.className(), "ring");
+    const QList<QPair<QByteArray, QMetaMethod::Access>> expected = {
+        {"onWidthChanged(QVariant)", QMetaMethod::Public},
+        {"onAlphaChanged(QVariant)", QMetaMethod::Public},
+        {"onArcChanged(QVariant)", QMetaMethod::Public},
+        {"animation_finishi()", QMetaMethod::Private},
+    };
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QMetaMethod method = meta.method(meta.methodOffset() + i);
+        QCOMPARE(method.methodSignature(), expected.at(i).first);
+        QCOMPARE(method.access(), expected.at(i).second);
+        QCOMPARE(method.methodType(), QMetaMethod::Slot);
+    }
+}
+
+void tst_Ring::restValues()
+{
+    ring widget(nullptr);
+    QCOMPARE(widget.penWidth, 4);
+    QCOMPARE(widget.penAlpha, 230);
+    QCOMPARE(widget.arcDegrees, 0);
+    QVERIFY(!widget.ringColor.isValid());
+    QCOMPARE(widget.pulseGroup->duration(), 1200);
+    QCOMPARE(widget.sweepGroup->duration(), 1200);
+}
+
+void tst_Ring::pulse_data()
+{
+    QTest::addColumn<int>("time");
+    QTest::addColumn<int>("width");
+    QTest::newRow("start") << 0 << 4;
+    QTest::newRow("overshoot") << 65 << 17;
+    QTest::newRow("swing back") << 160 << 9;
+    QTest::newRow("settled") << 700 << 12;
+    QTest::newRow("pause") << 800 << 12;
+    QTest::newRow("pause end") << 900 << 12;
+    QTest::newRow("shrinking") << 1050 << 8;
+    QTest::newRow("last frame") << 1199 << 4;
+}
+
+void tst_Ring::pulse()
+{
+    QFETCH(int, time);
+    QFETCH(int, width);
+    ring widget(nullptr);
+    widget.pulseGroup->start();
+    widget.pulseGroup->setCurrentTime(time);
+    QCOMPARE(widget.penWidth, width);
+    QCOMPARE(widget.penAlpha, 230);
+}
+
+void tst_Ring::pulseEndsAtRest()
+{
+    ring widget(nullptr);
+    QSignalSpy finished(widget.pulseGroup, &QAbstractAnimation::finished);
+    QVERIFY(finished.isValid());
+    widget.pulseGroup->start();
+    widget.pulseGroup->setCurrentTime(600);
+    widget.penAlpha = 17;
+    widget.arcDegrees = 90;
+    widget.pulseGroup->setCurrentTime(1200);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(widget.penWidth, 4);
+    QCOMPARE(widget.penAlpha, 230);
+    QCOMPARE(widget.arcDegrees, 0);
+}
+
+void tst_Ring::restartWhileRunningHasNoEffect()
+{
+    ring widget(nullptr);
+    QSignalSpy finished(widget.pulseGroup, &QAbstractAnimation::finished);
+    widget.pulseGroup->start();
+    widget.pulseGroup->setCurrentTime(500);
+    widget.pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
+    QCOMPARE(widget.pulseGroup->currentTime(), 500);
+    widget.pulseGroup->setCurrentTime(1200);
+    QCOMPARE(finished.count(), 1);
+}
+
+void tst_Ring::paintedStroke_data()
+{
+    QTest::addColumn<QVariant>("width");
+    QTest::addColumn<QList<int>>("inked");
+    QTest::addColumn<QList<int>>("clear");
+    // Distances from the centre: the inner edge stays at 66 and the stroke grows outwards.
+    QTest::newRow("rest") << QVariant(4) << QList<int> {67, 68, 69} << QList<int> {0, 64, 72, 80};
+    QTest::newRow("widest hold") << QVariant(12) << QList<int> {67, 72, 77} << QList<int> {64, 80};
+    QTest::newRow("overshoot") << QVariant(17) << QList<int> {67, 75, 81} << QList<int> {64, 85};
+    QTest::newRow("non-numeric") << QVariant(QStringLiteral("x")) << QList<int> {66} << QList<int> {63, 69};
+}
+
+void tst_Ring::paintedStroke()
+{
+    QFETCH(QVariant, width);
+    QFETCH(QList<int>, inked);
+    QFETCH(QList<int>, clear);
+    ring widget(nullptr);
+    widget.resize(176, 176);
+    widget.ringColor = QColor(0, 0, 230, 255);
+    widget.onWidthChanged(width);
+    const QImage image = render(widget);
+    for (int distance : inked) {
+        QVERIFY2(alphaAbove(image, distance) > 100, qPrintable(QString::number(distance)));
+        QCOMPARE(QColor(image.pixel(88, 88 - distance)).blue(), 230);
+    }
+    for (int distance : clear)
+        QVERIFY2(alphaAbove(image, distance) == 0, qPrintable(QString::number(distance)));
+}
+
+void tst_Ring::paintReplacesColourAlpha()
+{
+    ring widget(nullptr);
+    widget.resize(176, 176);
+    widget.ringColor = QColor(255, 0, 0, 255);
+    render(widget);
+    QCOMPARE(widget.ringColor.alpha(), 230);
+    QCOMPARE(alphaAbove(render(widget), 68), 230);
+
+    widget.onAlphaChanged(100);
+    const QImage faded = render(widget);
+    QCOMPARE(widget.ringColor.alpha(), 100);
+    QCOMPARE(alphaAbove(faded, 68), 100);
+}
+
+QTEST_MAIN(tst_Ring)
+#include "tst_ring.moc"
