@@ -1,6 +1,7 @@
 #include "overlay/Lumivane.h"
 
 #include <QPropertyAnimation>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void centredOnScreen();
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
+    void paintedOnScreen();
 };
 
 void tst_OverlayWin::initTestCase()
@@ -133,6 +135,36 @@ void tst_OverlayWin::showDuringFadeOutStaysVisible()
     QCoreApplication::processEvents();
     QVERIFY(IsWindowVisible(handleOf(window)));
     QCOMPARE(window.timer->interval(), 4000);
+}
+
+// What the window paints reaches the screen through the layered window, read back with GDI from
+// the screen. Under Wine a layered window keeps the pixels of its last paint at the opacity they
+// were drawn with (0 at the start of the fade-in), so the check repaints after the fade.
+void tst_OverlayWin::paintedOnScreen()
+{
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    finishFade(window);
+    window.repaint();
+    RECT rect;
+    QVERIFY(GetWindowRect(handleOf(window), &rect));
+    const auto grab = [&rect] {
+        return QGuiApplication::primaryScreen()->grabWindow(0, rect.left, rect.top, 176, 176).toImage();
+    };
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = grab()).pixel(88, 20)).blue() > 200, 10000);
+    const QColor ring(shot.pixel(88, 20));
+    QCOMPARE(ring.red(), 0);
+    QCOMPARE(ring.green(), 0);
+    QCOMPARE(qGray(shot.pixel(88, 40)), 0);
+    // The colour-cycle label's icon and caption are drawn, with the system's fonts.
+    int lit = 0;
+    for (int y = 65; y < 65 + 46; ++y) {
+        for (int x = 76; x < 76 + 24; ++x)
+            lit += qGray(shot.pixel(x, y)) > 80;
+    }
+    QVERIFY(lit > 30);
 }
 
 QTEST_MAIN(tst_OverlayWin)
