@@ -101,7 +101,7 @@ function(lumivane_windows_targets)
         COMMAND ${LUMIVANE_MAKENSIS} -V2 -NOCD ${CMAKE_BINARY_DIR}/installer.nsi
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
         DEPENDS ${programs} ${CMAKE_BINARY_DIR}/installer.nsi ${CMAKE_BINARY_DIR}/cmake_install.cmake
-                ${windows_dir}/DeployRuntime.cmake ${windows_dir}/InstallerFiles.cmake
+                ${windows_dir}/DeployRuntime.cmake ${windows_dir}/InstallerFiles.cmake ${windows_dir}/THIRD-PARTY.txt
         COMMENT "Deploy folder ${LUMIVANE_DEPLOY_DIR}, ${LUMIVANE_ZIP} and ${LUMIVANE_SETUP}"
         VERBATIM)
     add_custom_target(installer DEPENDS ${LUMIVANE_SETUP} ${LUMIVANE_ZIP})
