@@ -1,6 +1,7 @@
 #include "Lumivane.h"
 
 #include "platform/ModeChannel.h"
+#include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -56,6 +57,9 @@ Lumivane::Lumivane(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
+    tray = new SystemTray(this);
+    tray->setVisible(true);
+
     currentMode = 0;
 
     createIndicators();
@@ -66,6 +70,9 @@ Lumivane::Lumivane(QWidget *parent)
     ModeChannel::listen(winId());
 
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
+    connect(tray, SIGNAL(sys_openClicked()), this, SLOT(showapp()));
+    connect(tray, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+        SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
 }
 
 Lumivane::~Lumivane() = default;

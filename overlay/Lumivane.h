@@ -7,6 +7,7 @@
 
 class QSequentialAnimationGroup;
 class QTimer;
+class SystemTray;
 class circle;
 class iconlabel;
 class ring;
@@ -37,6 +38,7 @@ public:
     circle *circleWidget;
     ring *ringWidget;
     int currentMode;
+    SystemTray *tray;
 
 public Q_SLOTS:
     void showapp();
