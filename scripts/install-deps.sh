@@ -11,6 +11,8 @@ packages=(
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
     xvfb xauth x11-utils x11-apps xdotool imagemagick
+    # tray tests: a real XEmbed tray host, the freedesktop desktop-entry validator
+    trayer desktop-file-utils
 )
 
 missing=()

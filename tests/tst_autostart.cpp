@@ -28,6 +28,19 @@ void writeAll(const QString &path, const QByteArray &data)
     QCOMPARE(file.write(data), qint64(data.size()));
 }
 
+// The freedesktop validator accepts the entry, so that desktop sessions do not skip it.
+void validate(const QString &path)
+{
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    QVERIFY2(!validator.isEmpty(), "desktop-file-validate is missing: run scripts/install-deps.sh");
+    QProcess validation;
+    validation.setProcessChannelMode(QProcess::MergedChannels);
+    validation.start(validator, {path});
+    QVERIFY(validation.waitForFinished(30000));
+    const QByteArray output = validation.readAll();
+    QVERIFY2(validation.exitCode() == 0 && !output.contains("error"), output.constData());
+}
+
 } // namespace
 
 // The XDG autostart entry: what is written, what reads as switched on, and where it lives.
@@ -49,6 +62,7 @@ private Q_SLOTS:
     void location();
     void entryIsValid_data();
     void entryIsValid();
+    void menuEntryIsValid();
 
 private:
     QString entryPath() const { return config->path() + QLatin1String("/autostart/lumivane.desktop"); }
@@ -237,23 +251,21 @@ void tst_Autostart::entryIsValid_data()
     }
 }
 
-// The freedesktop validator accepts what is written, so that sessions do not skip the entry.
 void tst_Autostart::entryIsValid()
 {
     QFETCH(QString, program);
     QFETCH(bool, enabled);
 
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
-    QVERIFY2(!validator.isEmpty(), "desktop-file-validate is missing: run scripts/install-deps.sh");
-
     Autostart::setEnabled(enabled, program);
-    QProcess validate;
-    validate.setProcessChannelMode(QProcess::MergedChannels);
-    validate.start(validator, {entryPath()});
-    QVERIFY(validate.waitForFinished(30000));
-    const QByteArray output = validate.readAll();
-    QVERIFY2(validate.exitCode() == 0 && !output.contains("error"), output.constData());
+    validate(entryPath());
     QCOMPARE(Autostart::isEnabled(program), enabled);
+}
+
+// The menu entry that the build installs.
+void tst_Autostart::menuEntryIsValid()
+{
+    validate(QStringLiteral(LUMIVANE_DESKTOP_FILE));
+    QVERIFY(readAll(QStringLiteral(LUMIVANE_DESKTOP_FILE)).split('\n').contains("Icon=lumivane"));
 }
 
 QTEST_GUILESS_MAIN(tst_Autostart)
