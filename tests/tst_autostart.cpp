@@ -50,13 +50,11 @@ class tst_Autostart : public QObject
 
 private Q_SLOTS:
     void init();
-    void writesMinimalEntry();
-    void switchingOffWritesHiddenEntry();
+    void writesEntry();
     void pathRoundTrips_data();
     void pathRoundTrips();
     void reads_data();
     void reads();
-    void readingNeverWrites();
     void keepsForeignKeys();
     void location_data();
     void location();
@@ -80,26 +78,18 @@ void tst_Autostart::init()
     qputenv("HOME", QFile::encodeName(home->path()));
 }
 
-void tst_Autostart::writesMinimalEntry()
+void tst_Autostart::writesEntry()
 {
-    Autostart::setEnabled(true, Program);
-    QCOMPARE(readAll(entryPath()),
-        QByteArray(
-            "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n"));
-    QVERIFY(Autostart::isEnabled(Program));
-}
+    const QByteArray entry(
+        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n");
 
-void tst_Autostart::switchingOffWritesHiddenEntry()
-{
-    QVERIFY(!QFile::exists(entryPath()));
+    // Switched off, the entry is written even where there was none, hidden.
     Autostart::setEnabled(false, Program);
-    QCOMPARE(readAll(entryPath()),
-        QByteArray("[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n"
-                   "Hidden=true\n"));
+    QCOMPARE(readAll(entryPath()), entry + "Hidden=true\n");
     QVERIFY(!Autostart::isEnabled(Program));
 
     Autostart::setEnabled(true, Program);
-    QVERIFY(!readAll(entryPath()).contains("Hidden"));
+    QCOMPARE(readAll(entryPath()), entry);
     QVERIFY(Autostart::isEnabled(Program));
 }
 
@@ -136,26 +126,13 @@ void tst_Autostart::reads_data()
     QTest::newRow("quoted without need") << head + "Exec=\"/usr/bin/lumivane\"\n" << true;
     QTest::newRow("blanks around equals") << head + "Exec = /usr/bin/lumivane\n" << true;
     QTest::newRow("no final newline") << head + "Exec=/usr/bin/lumivane" << true;
-    QTest::newRow("comments and other keys")
-        << "# mine\n" + head + "Comment=x\n# note\nExec=/usr/bin/lumivane\n"
-        << true;
     QTest::newRow("Hidden=false") << head + "Exec=/usr/bin/lumivane\nHidden=false\n" << true;
     QTest::newRow("GNOME enabled") << head + "Exec=/usr/bin/lumivane\nX-GNOME-Autostart-enabled=true\n"
                                    << true;
-    QTest::newRow("Hidden=true") << head + "Exec=/usr/bin/lumivane\nHidden=true\n" << false;
     QTest::newRow("Hidden=1") << head + "Exec=/usr/bin/lumivane\nHidden=1\n" << false;
     QTest::newRow("GNOME disabled") << head + "Exec=/usr/bin/lumivane\nX-GNOME-Autostart-enabled=false\n"
                                     << false;
-    QTest::newRow("empty file") << QByteArray() << false;
-    QTest::newRow("no Exec") << head << false;
-    QTest::newRow("empty Exec") << head + "Exec=\n" << false;
-    QTest::newRow("other program") << head + "Exec=/usr/bin/other\n" << false;
-    QTest::newRow("other case") << head + "Exec=/usr/bin/Lumivane\n" << false;
-    QTest::newRow("doubled slash") << head + "Exec=/usr//bin/lumivane\n" << false;
-    QTest::newRow("backslashes") << head + "Exec=\"\\\\usr\\\\bin\\\\lumivane\"\n" << false;
     QTest::newRow("with option") << head + "Exec=/usr/bin/lumivane -s\n" << false;
-    QTest::newRow("field code") << head + "Exec=/usr/bin/lumivane %U\n" << false;
-    QTest::newRow("malformed") << head + "Exec=\"/usr/bin/lumivane\n" << false;
     QTest::newRow("Exec in another group") << head + "[Desktop Action x]\nExec=/usr/bin/lumivane\n" << false;
     QTest::newRow("no group") << QByteArray("Exec=/usr/bin/lumivane\n") << false;
 }
@@ -167,17 +144,6 @@ void tst_Autostart::reads()
 
     writeAll(entryPath(), entry);
     QCOMPARE(Autostart::isEnabled(Program), enabled);
-}
-
-void tst_Autostart::readingNeverWrites()
-{
-    QVERIFY(!Autostart::isEnabled(Program));
-    QVERIFY(!QFileInfo::exists(config->path() + QLatin1String("/autostart")));
-
-    const QByteArray entry("[Desktop Entry]\nType=Application\nExec=/usr/bin/lumivane\nHidden=true\n");
-    writeAll(entryPath(), entry);
-    QVERIFY(!Autostart::isEnabled(Program));
-    QCOMPARE(readAll(entryPath()), entry);
 }
 
 void tst_Autostart::keepsForeignKeys()

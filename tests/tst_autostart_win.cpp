@@ -91,16 +91,10 @@ void tst_AutostartWin::reads_data()
     QTest::addColumn<bool>("enabled");
 
     QTest::newRow("absent") << QVariant() << false;
-    QTest::newRow("empty") << QVariant(QString()) << false;
-    QTest::newRow("quoted") << QVariant(QStringLiteral(R"("C:\Program Files\Lumivane\lumivane.exe")"))
-                            << true;
     QTest::newRow("bare, written before")
         << QVariant(QStringLiteral(R"(C:\Program Files\Lumivane\lumivane.exe)")) << true;
     QTest::newRow("other case") << QVariant(QStringLiteral(R"(c:\program files\lumivane\lumivane.exe)"))
                                 << false;
-    QTest::newRow("forward slashes") << QVariant(QStringLiteral("C:/Program Files/Lumivane/lumivane.exe"))
-                                     << false;
-    QTest::newRow("moved") << QVariant(QStringLiteral(R"(D:\Lumivane\lumivane.exe)")) << false;
 }
 
 void tst_AutostartWin::reads()

@@ -48,7 +48,6 @@ private Q_SLOTS:
     void initTestCase();
     void signatures();
     void menu();
-    void openRelaysSignal();
     void updateOpensSupportPage();
     void windowOwnsVisibleTray();
     void activation_data();
@@ -122,20 +121,6 @@ void tst_SystemTray::menu()
         QVERIFY(action->icon().isNull());
         QVERIFY(action->shortcut().isEmpty());
     }
-}
-
-void tst_SystemTray::openRelaysSignal()
-{
-    SystemTray tray(nullptr);
-    QSignalSpy opened(&tray, &SystemTray::sys_openClicked);
-    QSignalSpy configured(&tray, &SystemTray::sys_configClicked);
-    QVERIFY(opened.isValid() && configured.isValid());
-
-    entry(&tray, Open)->trigger();
-    QCOMPARE(opened.count(), 1);
-    entry(&tray, Open)->trigger();
-    QCOMPARE(opened.count(), 2);
-    QCOMPARE(configured.count(), 0);
 }
 
 void tst_SystemTray::updateOpensSupportPage()

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -68,6 +69,7 @@ private:
     bool isProgramWindow(xcb_window_t window) const;
     bool isViewable(xcb_window_t window) const;
     QRect geometryOf(xcb_window_t window) const;
+    xcb_window_t findWindow(const std::function<bool(xcb_window_t)> &test) const;
     xcb_window_t findIcon() const;
     xcb_window_t findOverlay() const;
     xcb_window_t findMenu() const;
@@ -132,34 +134,35 @@ QRect tst_TrayEndToEnd::geometryOf(xcb_window_t window) const
     return geometry ? QRect(geometry->x, geometry->y, geometry->width, geometry->height) : QRect();
 }
 
-// The icon is the program's window that the tray host has taken into its own.
-xcb_window_t tst_TrayEndToEnd::findIcon() const
+// The first of the program's windows that passes the test.
+xcb_window_t tst_TrayEndToEnd::findWindow(const std::function<bool(xcb_window_t)> &test) const
 {
     for (const xcb_window_t window : windowsBelow(root)) {
-        if (isProgramWindow(window) && isViewable(window) && parentOf(window) != root)
+        if (isProgramWindow(window) && test(window))
             return window;
     }
     return XCB_WINDOW_NONE;
 }
 
+// The icon is the program's window that the tray host has taken into its own.
+xcb_window_t tst_TrayEndToEnd::findIcon() const
+{
+    return findWindow([this](xcb_window_t window) { return isViewable(window) && parentOf(window) != root; });
+}
+
 xcb_window_t tst_TrayEndToEnd::findOverlay() const
 {
-    for (const xcb_window_t window : windowsBelow(root)) {
-        if (isProgramWindow(window) && parentOf(window) == root &&
-            geometryOf(window).size() == QSize(176, 176))
-            return window;
-    }
-    return XCB_WINDOW_NONE;
+    return findWindow([this](xcb_window_t window) {
+        return parentOf(window) == root && geometryOf(window).size() == QSize(176, 176);
+    });
 }
 
 xcb_window_t tst_TrayEndToEnd::findMenu() const
 {
     const xcb_window_t overlay = findOverlay();
-    for (const xcb_window_t window : windowsBelow(root)) {
-        if (window != overlay && isProgramWindow(window) && parentOf(window) == root && isViewable(window))
-            return window;
-    }
-    return XCB_WINDOW_NONE;
+    return findWindow([this, overlay](xcb_window_t window) {
+        return window != overlay && parentOf(window) == root && isViewable(window);
+    });
 }
 
 void tst_TrayEndToEnd::runXdotool(const QStringList &arguments)
