@@ -4,6 +4,7 @@
 #include "platform/CompanionProcess.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
+#include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -59,6 +60,9 @@ Lumivane::Lumivane(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
+    tray = new SystemTray(this);
+    tray->setVisible(true);
+
     currentMode = 0;
 
     process = new CompanionProcess(this);
@@ -78,6 +82,9 @@ Lumivane::Lumivane(QWidget *parent)
         qDebug() << "注册失败" << Qt::endl;
 
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
+    connect(tray, SIGNAL(sys_openClicked()), this, SLOT(showapp()));
+    connect(tray, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+        SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
 }
 
 Lumivane::~Lumivane() = default;
