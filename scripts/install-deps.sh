@@ -11,6 +11,8 @@ packages=(
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
     xvfb xauth x11-utils x11-apps xdotool imagemagick
+    # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
+    libxcb-damage0-dev libxcb-xfixes0-dev dbus-daemon
 )
 
 missing=()
