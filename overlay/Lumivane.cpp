@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
@@ -59,6 +60,7 @@ Lumivane::Lumivane(QWidget *parent)
     currentMode = 0;
 
     createIndicators();
+    prepareCaptions();
 
     timer = new QTimer(this);
 
@@ -88,6 +90,15 @@ void Lumivane::createIndicators()
     breathLabel = makeLabel(this, QStringLiteral("呼吸"), QStringLiteral(":/breath"));
     loopLabel = makeLabel(this, QStringLiteral("幻彩"), QStringLiteral(":/loop"), true);
     horseLabel = makeLabel(this, QStringLiteral("跑马"), QStringLiteral(":/horse"));
+}
+
+void Lumivane::prepareCaptions()
+{
+    // The first report must not wait for the font to be found, loaded, shaped and rasterised:
+    // draw each caption once off screen now, which leaves its glyphs in the font engine's cache.
+    QImage scratch(loopLabel->textLabel->size(), QImage::Format_ARGB32_Premultiplied);
+    for (iconlabel *label : {brightLabel, breathLabel, loopLabel, horseLabel})
+        label->textLabel->render(&scratch);
 }
 
 bool Lumivane::receiveReport(quint32 parameter)
@@ -188,6 +199,8 @@ void Lumivane::playColorChange(int red, int green, int blue)
     if (isHidden())
         showapp();
     ringWidget->ringColor = QColor(red, green, blue, 255);
+    // Shown at once: the pulse's first frame only repaints when its width moves.
+    ringWidget->update();
     ringWidget->pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
     timer->start(ColorChangeHoldMs);
 }
