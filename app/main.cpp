@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/TerminationWatcher.h"
 
 #include <QApplication>
@@ -23,10 +24,12 @@ void clearAbandonedMarker(const QString &key)
 
 int main(int argc, char *argv[])
 {
+    DisplayPlatform::chooseBeforeApplication(argc, argv);
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication app(argc, argv);
+    DisplayPlatform::restoreEnvironment();
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));
     QCommandLineParser parser;

@@ -1,5 +1,8 @@
 #include "Lumivane.h"
 
+#include "platform/CompanionLocator.h"
+#include "platform/CompanionProcess.h"
+#include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
@@ -59,13 +62,22 @@ Lumivane::Lumivane(QWidget *parent)
 
     currentMode = 0;
 
+    process = new CompanionProcess(this);
+    startCompanion();
+
     createIndicators();
     prepareCaptions();
 
     timer = new QTimer(this);
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
+    deviceWatcher = new DeviceWatcher(this);
     ModeChannel::listen(winId());
+    // The companion follows the accessory: killed when its link goes, started when it returns.
+    connect(deviceWatcher, &DeviceWatcher::accessoryArrived, this, &Lumivane::startCompanion);
+    connect(deviceWatcher, &DeviceWatcher::accessoryRemoved, process, &QProcess::kill);
+    if (!deviceWatcher->start(winId()))
+        qDebug() << "注册失败" << Qt::endl;
 
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
 }
@@ -165,6 +177,9 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
     quint32 parameter = 0;
     if (ModeChannel::readReport(eventType, message, &parameter))
         return receiveReport(parameter);
+    // Device changes never count as handled, so the platform's own handling runs too.
+    if (deviceWatcher)
+        deviceWatcher->handleNativeMessage(eventType, message);
     return false;
 }
 
@@ -216,4 +231,15 @@ void Lumivane::fadeTo(qreal endOpacity)
     if (endOpacity == 0.0)
         connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
     fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void Lumivane::startCompanion()
+{
+    // A running companion is not started twice (QProcess would refuse with a warning), and one
+    // found nowhere is simply not started.
+    if (process->state() != QProcess::NotRunning)
+        return;
+    const QString program = CompanionLocator::find();
+    if (!program.isEmpty())
+        process->start(program, QStringList(), QIODevice::ReadWrite);
 }

@@ -5,6 +5,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+class DeviceWatcher;
+class QProcess;
 class QSequentialAnimationGroup;
 class QTimer;
 class circle;
@@ -30,6 +32,7 @@ public:
     bool receiveReport(quint32 parameter);
 
     QTimer *timer;
+    QProcess *process;
     iconlabel *brightLabel;
     iconlabel *breathLabel;
     iconlabel *loopLabel;
@@ -56,10 +59,14 @@ private:
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
+    void startCompanion();
 
     // The cross-fade still running, stopped by the next mode change so that two never fight
     // over the same labels.
     QPointer<QSequentialAnimationGroup> crossFade;
+
+    // Null until construction creates it; the native window may deliver messages before then.
+    DeviceWatcher *deviceWatcher = nullptr;
 };
 
 #endif // LUMIVANE_H

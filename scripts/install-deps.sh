@@ -11,6 +11,8 @@ packages=(
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
     xvfb xauth x11-utils x11-apps xdotool imagemagick
+    # device link tests: a private system bus with a mock BlueZ; the fuzzer (clang's libFuzzer)
+    dbus-daemon python3 python3-dbus python3-dbusmock python3-gi clang libclang-rt-14-dev
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
     libxcb-damage0-dev libxcb-xfixes0-dev dbus-daemon
 )

@@ -12,6 +12,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTIN
     || { cat "$build.configure.log"; exit 1; }
 cmake --build "$build" -j "$(nproc)"
 program=$PWD/$build/app/lumivane
+# Without the accessory nothing would ever report: the simulator stands in as the companion that
+# the program starts from its own folder (only in this build tree, never in an installed one).
+ln -sf "$PWD/$build/tools/gattlink-sim/gattlink-sim" "$build/app/gattlink"
 
 if [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
     exec "$program" -s
@@ -20,15 +23,15 @@ fi
 shots=$PWD/$build/screenshots
 rm -rf "$shots"
 mkdir -p "$shots"
-echo "No display: running the overlay on a private X server (1920x1080)."
+echo "No display: running the overlay and the companion simulator on a private X server (1920x1080)."
 tests/with-xvfb.sh bash -c '
     set -u
     "$1" -s 2>"$2/lumivane.log" &
     pid=$!
     snap() { sleep "$1"; import -window root -crop 176x176+872+452 +repage "$2"; }
-    snap 0.5 "$2/1-shown.png"
-    snap 2.0 "$2/2-holding.png"
-    snap 2.0 "$2/3-faded-out.png"
+    snap 0.5 "$2/00-shown-at-start.png"
+    # The simulator reports 1.5 s after start, then every 2 s: catch each display.
+    for i in 1 2 3 4 5 6 7; do snap 2.0 "$2/0$i-report-$i.png"; done
     kill -TERM "$pid"
     wait "$pid"
 ' run "$program" "$shots"

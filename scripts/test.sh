@@ -38,5 +38,15 @@ UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 LUMIVANE_TEST_SLOW=1 \
     run_suite "Linux, sanitized" build/asan -DLUMIVANE_SANITIZE=ON || status=1
 
+echo "== Fuzzing the device-change broadcast reader (30 s)"
+if bash scripts/fuzz.sh 30 >build/fuzz.log 2>&1; then
+    total_passed=$((total_passed + 1))
+    grep -E '^(Done|stat::number_of_executed_units)' build/fuzz.log || true
+else
+    total_failed=$((total_failed + 1))
+    status=1
+    tail -n 60 build/fuzz.log
+fi
+
 echo "tests: $total_passed passed, $total_failed failed"
 exit $status

@@ -1,0 +1,159 @@
+#include "BluezWatcher.h"
+
+#include "AccessoryMatch.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QDBusVariant>
+
+namespace {
+
+const QString BluezService = QStringLiteral("org.bluez");
+const QString ObjectManager = QStringLiteral("org.freedesktop.DBus.ObjectManager");
+const QString Properties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString Device1 = QStringLiteral("org.bluez.Device1");
+const QString ConnectedProperty = QStringLiteral("Connected");
+const QString UuidsProperty = QStringLiteral("UUIDs");
+
+using InterfaceMap = QMap<QString, QVariantMap>;
+
+// Arguments that QtDBus could not turn into plain Qt types on its own stay as QDBusArgument.
+template<typename T>
+T argumentAs(const QVariant &value)
+{
+    if (value.userType() == qMetaTypeId<QDBusArgument>())
+        return qdbus_cast<T>(value.value<QDBusArgument>());
+    return value.value<T>();
+}
+
+} // namespace
+
+BluezWatcher::BluezWatcher(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent)
+    , bus(bus)
+{
+}
+
+BluezWatcher::~BluezWatcher() = default;
+
+bool BluezWatcher::start()
+{
+    if (!bus.isConnected())
+        return false;
+    // An empty path takes the signal from every object of the service.
+    const bool subscribed =
+        bus.connect(BluezService, QString(), ObjectManager, QStringLiteral("InterfacesAdded"), this,
+            SLOT(onInterfacesAdded(QDBusMessage))) &&
+        bus.connect(BluezService, QString(), ObjectManager, QStringLiteral("InterfacesRemoved"), this,
+            SLOT(onInterfacesRemoved(QDBusMessage))) &&
+        bus.connect(BluezService, QString(), Properties, QStringLiteral("PropertiesChanged"), this,
+            SLOT(onPropertiesChanged(QDBusMessage)));
+    if (!subscribed)
+        return false;
+    auto *owner = new QDBusServiceWatcher(BluezService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(owner, &QDBusServiceWatcher::serviceOwnerChanged, this, &BluezWatcher::onOwnerChanged);
+    readDevices(false);
+    return true;
+}
+
+void BluezWatcher::onInterfacesAdded(const QDBusMessage &message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    const InterfaceMap interfaces = argumentAs<InterfaceMap>(arguments.at(1));
+    const auto device = interfaces.constFind(Device1);
+    if (device != interfaces.constEnd())
+        updateDevice(argumentAs<QDBusObjectPath>(arguments.at(0)).path(), device.value(), true);
+}
+
+void BluezWatcher::onInterfacesRemoved(const QDBusMessage &message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2)
+        return;
+    if (argumentAs<QStringList>(arguments.at(1)).contains(Device1))
+        removeDevice(argumentAs<QDBusObjectPath>(arguments.at(0)).path());
+}
+
+void BluezWatcher::onPropertiesChanged(const QDBusMessage &message)
+{
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 2 || arguments.at(0).toString() != Device1)
+        return;
+    updateDevice(message.path(), argumentAs<QVariantMap>(arguments.at(1)), true);
+}
+
+void BluezWatcher::onOwnerChanged(const QString &, const QString &oldOwner, const QString &newOwner)
+{
+    // BlueZ leaving takes its devices with it; BlueZ coming back is read anew, and what it
+    // reports connected then has arrived.
+    if (!oldOwner.isEmpty()) {
+        const QStringList paths = devices.keys();
+        for (const QString &path : paths)
+            removeDevice(path);
+    }
+    if (!newOwner.isEmpty())
+        readDevices(true);
+}
+
+void BluezWatcher::readDevices(bool announce)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        BluezService, QStringLiteral("/"), ObjectManager, QStringLiteral("GetManagedObjects"));
+    // Never make the bus start BlueZ for us; if it comes later, its arrival on the bus reads again.
+    call.setAutoStartService(false);
+    auto *pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending, announce] {
+        pending->deleteLater();
+        const QDBusMessage reply = pending->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return;
+        const QDBusArgument objects = reply.arguments().at(0).value<QDBusArgument>();
+        objects.beginMap();
+        while (!objects.atEnd()) {
+            QDBusObjectPath path;
+            InterfaceMap interfaces;
+            objects.beginMapEntry();
+            objects >> path >> interfaces;
+            objects.endMapEntry();
+            const auto device = interfaces.constFind(Device1);
+            if (device != interfaces.constEnd())
+                updateDevice(path.path(), device.value(), announce);
+        }
+        objects.endMap();
+    });
+}
+
+void BluezWatcher::updateDevice(const QString &path, const QVariantMap &properties, bool announce)
+{
+    Device &device = devices[path];
+    const bool before = AccessoryMatch::isAccessoryDevice(device.connected, device.uuids);
+    const auto connected = properties.constFind(ConnectedProperty);
+    if (connected != properties.constEnd())
+        device.connected = connected.value().toBool();
+    const auto uuids = properties.constFind(UuidsProperty);
+    if (uuids != properties.constEnd())
+        device.uuids = argumentAs<QStringList>(uuids.value());
+    const bool after = AccessoryMatch::isAccessoryDevice(device.connected, device.uuids);
+    if (!announce || before == after)
+        return;
+    if (after)
+        emit accessoryArrived();
+    else
+        emit accessoryRemoved();
+}
+
+void BluezWatcher::removeDevice(const QString &path)
+{
+    const auto found = devices.constFind(path);
+    if (found == devices.constEnd())
+        return;
+    const bool present = AccessoryMatch::isAccessoryDevice(found->connected, found->uuids);
+    devices.erase(found);
+    if (present)
+        emit accessoryRemoved();
+}

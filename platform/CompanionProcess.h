@@ -1,0 +1,27 @@
+#ifndef COMPANIONPROCESS_H
+#define COMPANIONPROCESS_H
+
+#include <QProcess>
+
+// The handle on the companion program. Its output goes straight to our own standard output and
+// error, where it stays visible and never piles up in our memory; on Linux the kernel ends the
+// companion when this process dies, however it dies, so that no orphan outlives it.
+class CompanionProcess : public QProcess
+{
+    Q_OBJECT
+
+public:
+    explicit CompanionProcess(QObject *parent = nullptr);
+    ~CompanionProcess() override;
+
+#ifdef Q_OS_UNIX
+protected:
+    // Runs in the child, between fork and exec.
+    void setupChildProcess() override;
+
+private:
+    const qint64 parentPid;
+#endif
+};
+
+#endif // COMPANIONPROCESS_H

@@ -1,0 +1,18 @@
+#ifndef DISPLAYPLATFORM_H
+#define DISPLAYPLATFORM_H
+
+// The windowing system the program speaks. On Linux it speaks X11, where the companion's reports
+// arrive as client messages, so under a Wayland session it runs through XWayland unless the user
+// chose a platform (QT_QPA_PLATFORM, or -platform on the command line).
+namespace DisplayPlatform {
+
+// Called before the application object is made; may set QT_QPA_PLATFORM for it.
+void chooseBeforeApplication(int argc, char *argv[]);
+
+// Called once the application object exists: puts QT_QPA_PLATFORM back as it was, so that the
+// processes the program starts inherit the user's environment.
+void restoreEnvironment();
+
+} // namespace DisplayPlatform
+
+#endif // DISPLAYPLATFORM_H

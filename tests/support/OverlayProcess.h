@@ -1,0 +1,43 @@
+#ifndef OVERLAYPROCESS_H
+#define OVERLAYPROCESS_H
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The built program run as a process of its own. It runs from a copy in a folder of its own,
+// so that no companion program sits beside it unless the test puts one there.
+class OverlayProcess
+{
+public:
+    OverlayProcess();
+    ~OverlayProcess();
+
+    // Puts a companion program beside the program: a shell script with the given body.
+    bool addCompanion(const QByteArray &script);
+    // The folder the program runs from.
+    QString folderPath() const { return folder.path(); }
+
+    // Starts the program and waits until it owns the selection that senders look for.
+    bool start(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QStringList &arguments = {});
+    // Ends it as the session does at logout (SIGTERM) and waits for it.
+    bool stop();
+
+    // Everything the program has written to standard error so far.
+    QByteArray errorOutput();
+    // Whether the given lines were written, each on a line of its own and in this order.
+    bool wroteLines(const QList<QByteArray> &lines);
+
+    QProcess process;
+
+private:
+    QTemporaryDir folder;
+    QByteArray collected;
+};
+
+// Runs lumivane-send with the arguments; its exit code, and what it wrote to standard error.
+int runSender(const QStringList &arguments, QByteArray *errorOutput = nullptr);
+
+#endif // OVERLAYPROCESS_H

@@ -1,0 +1,41 @@
+#ifndef XPROBE_H
+#define XPROBE_H
+
+#include <QByteArray>
+#include <QSize>
+
+#include <xcb/xcb.h>
+
+// A connection of the test's own to the X server, to look at the overlay from outside and to
+// talk to it as another client would.
+class XProbe
+{
+public:
+    XProbe();
+    ~XProbe();
+    XProbe(const XProbe &) = delete;
+    XProbe &operator=(const XProbe &) = delete;
+
+    bool isConnected() const;
+    xcb_atom_t atom(const QByteArray &name);
+    xcb_window_t selectionOwner(const QByteArray &selection);
+    bool isViewable(xcb_window_t window);
+    QSize size(xcb_window_t window);
+
+    // A window of the probe's own, created on first use.
+    xcb_window_t window();
+    void takeSelection(const QByteArray &selection);
+    void sendClientMessage(
+        xcb_window_t window, const QByteArray &type, quint8 format, quint32 data0, quint32 data1 = 0);
+
+    // Asks the selection's owner to convert it and waits for the answer. The owner handles its
+    // events in order and answers after the requests it made for the earlier ones, so once this
+    // returns true the server has seen everything the owner did about events sent before.
+    bool syncWithOwner(const QByteArray &selection, int timeoutMs);
+
+private:
+    xcb_connection_t *connection;
+    xcb_window_t ownWindow = XCB_WINDOW_NONE;
+};
+
+#endif // XPROBE_H

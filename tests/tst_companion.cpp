@@ -1,0 +1,370 @@
+#include "MockBluez.h"
+#include "overlay/Lumivane.h"
+#include "platform/DeviceWatcher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
+// The companion's life as the overlay supervises it. This executable lives in a folder of its
+// own beside a fake "gattlink" (tests/fakes/gattlink.cpp), which appends "start <pid> <path>"
+// to the file named by GATTLINK_RECORD. The windows built here find that fake; the tests that run
+// the program itself give each copy of it a temporary folder with its own fakes.
+class tst_Companion : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startedWithTheWindow();
+    void followsTheAccessory();
+    void endsWithTheWindow();
+
+    void registrationFailureIsLogged();
+    void outputIsForwarded();
+    void endsWhenTerminated();
+    void endsWhenKilled();
+    void neverFromCurrentDirectory_data();
+    void neverFromCurrentDirectory();
+
+private:
+    struct Start
+    {
+        qint64 pid;
+        QString program;
+    };
+
+    QList<Start> starts() const;
+    // Starts a copy of the program in a folder of its own, with or without a fake beside it.
+    bool launch(QProcess *program, bool companionBeside, const QString &searchPath, const QString &busAddress,
+        const QString &workingDirectory = QString());
+
+    std::unique_ptr<QTemporaryDir> scratch;
+    QString recordFile;
+};
+
+namespace {
+
+constexpr int WaitMs = 30000;
+
+QStringList messages;
+
+void collectMessage(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    messages << message;
+}
+
+// A process has ended once it is gone or a zombie that nobody has reaped yet.
+bool processEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int nameEnd = line.lastIndexOf(')');
+    if (nameEnd < 0 || nameEnd + 2 >= line.size())
+        return true;
+    const char state = line.at(nameEnd + 2);
+    return state == 'Z' || state == 'X';
+}
+
+QList<qint64> childrenOf(qint64 parent)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == parent)
+            children << pid;
+    }
+    return children;
+}
+
+bool installExecutable(const QString &from, const QString &to)
+{
+    if (!QFile::copy(from, to))
+        return false;
+    return QFile::setPermissions(
+        to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+QString canonical(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+QString deadBus(const QTemporaryDir &dir)
+{
+    return QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("no-bus"));
+}
+
+} // namespace
+
+void tst_Companion::initTestCase()
+{
+    // Companions orphaned by a killed program are adopted by this process, which reaps them.
+    QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+}
+
+void tst_Companion::init()
+{
+    scratch = std::make_unique<QTemporaryDir>();
+    QVERIFY(scratch->isValid());
+    recordFile = scratch->filePath(QStringLiteral("record"));
+    qputenv("GATTLINK_RECORD", QFile::encodeName(recordFile));
+}
+
+void tst_Companion::cleanup()
+{
+    // A failed test must not leave a companion or a program behind.
+    for (const Start &start : starts()) {
+        ::kill(pid_t(start.pid), SIGKILL);
+        ::waitpid(pid_t(start.pid), nullptr, 0);
+    }
+    qInstallMessageHandler(nullptr);
+    messages.clear();
+}
+
+QList<tst_Companion::Start> tst_Companion::starts() const
+{
+    QList<Start> result;
+    QFile record(recordFile);
+    if (!record.open(QIODevice::ReadOnly))
+        return result;
+    while (!record.atEnd()) {
+        const QList<QByteArray> fields = record.readLine().trimmed().split(' ');
+        if (fields.size() == 3 && fields.at(0) == "start")
+            result.append({fields.at(1).toLongLong(), QFile::decodeName(fields.at(2))});
+    }
+    return result;
+}
+
+bool tst_Companion::launch(QProcess *program, bool companionBeside, const QString &searchPath,
+    const QString &busAddress, const QString &workingDirectory)
+{
+    const QString folder = scratch->filePath(QStringLiteral("program"));
+    const QString tmp = scratch->filePath(QStringLiteral("tmp"));
+    const QString runtime = scratch->filePath(QStringLiteral("runtime"));
+    if (!QDir().mkpath(folder) || !QDir().mkpath(tmp) || !QDir().mkpath(runtime) ||
+        !QFile::setPermissions(
+            runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        return false;
+    const QString executable = folder + QStringLiteral("/lumivane");
+    if (!installExecutable(QStringLiteral(LUMIVANE_TEST_PROGRAM), executable))
+        return false;
+    if (companionBeside &&
+        !installExecutable(
+            QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), folder + QStringLiteral("/gattlink")))
+        return false;
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), searchPath);
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress);
+    // The instance marker lives in the temporary folder.
+    environment.insert(QStringLiteral("TMPDIR"), tmp);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    program->setProcessEnvironment(environment);
+    program->setWorkingDirectory(workingDirectory.isEmpty() ? scratch->path() : workingDirectory);
+    program->start(executable, QStringList());
+    return program->waitForStarted(WaitMs);
+}
+
+void tst_Companion::startedWithTheWindow()
+{
+    qInstallMessageHandler(collectMessage);
+    Lumivane window;
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    QCOMPARE(starts().at(0).program, QCoreApplication::applicationDirPath() + QStringLiteral("/gattlink"));
+    QCOMPARE(starts().at(0).pid, window.process->processId());
+    QCOMPARE(window.process->openMode(), QIODevice::ReadWrite);
+    // The system bus of this test is reachable, so registration succeeds.
+    QVERIFY2(!messages.join(QLatin1Char('\n')).contains(QStringLiteral("注册失败")),
+        qPrintable(messages.join(QLatin1Char('\n'))));
+}
+
+void tst_Companion::followsTheAccessory()
+{
+    MockBluez bluez;
+    QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
+    Lumivane window;
+    auto *watcher = window.findChild<DeviceWatcher *>();
+    QVERIFY(watcher);
+    QSignalSpy arrived(watcher, &DeviceWatcher::accessoryArrived);
+    QSignalSpy removed(watcher, &DeviceWatcher::accessoryRemoved);
+    QVERIFY(arrived.isValid());
+    QVERIFY(removed.isValid());
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    const qint64 first = starts().at(0).pid;
+
+    // Arrival while the companion runs: the same companion goes on.
+    const QString device =
+        bluez.addDevice(QStringLiteral("C0:FF:EE:00:00:01"), {MockBluez::HidService}, true);
+    QVERIFY2(!device.isEmpty(), qPrintable(bluez.lastError()));
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 1, WaitMs);
+    QCOMPARE(window.process->processId(), first);
+    QVERIFY(!processEnded(first));
+
+    // Removal kills it, and nothing restarts it.
+    QVERIFY(bluez.setConnected(device, false));
+    QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(window.process->state(), QProcess::NotRunning, WaitMs);
+    QVERIFY(processEnded(first));
+    QCOMPARE(starts().size(), 1);
+
+    // Arrival starts it again through the same handle.
+    QVERIFY(bluez.setConnected(device, true));
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 2, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 2, WaitMs);
+    QCOMPARE(starts().at(1).pid, window.process->processId());
+    QVERIFY(starts().at(1).pid != first);
+    QVERIFY(!processEnded(starts().at(1).pid));
+}
+
+void tst_Companion::endsWithTheWindow()
+{
+    auto window = std::make_unique<Lumivane>();
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    const qint64 pid = starts().at(0).pid;
+    QVERIFY(!processEnded(pid));
+    window.reset();
+    // Destroying the handle kills the companion and waits for it.
+    QVERIFY(processEnded(pid));
+}
+
+void tst_Companion::registrationFailureIsLogged()
+{
+    QProcess program;
+    QVERIFY(launch(&program, true, QString(), deadBus(*scratch)));
+    // The line is the text, a space and a line feed, and the message handler ends it.
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += program.readAllStandardError()).contains("\n注册失败 \n\n"), WaitMs);
+    QCOMPARE(program.state(), QProcess::Running);
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    program.terminate();
+    QVERIFY(program.waitForFinished(WaitMs));
+}
+
+void tst_Companion::outputIsForwarded()
+{
+    QProcess program;
+    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    const QByteArray pid = QByteArray::number(starts().at(0).pid);
+    // It appears on the program's own channels while both run.
+    QByteArray output;
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (output += program.readAllStandardOutput()).contains("gattlink " + pid + " up\n"), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (errors += program.readAllStandardError()).contains("gattlink " + pid + " listening\n"), WaitMs);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.terminate();
+    QVERIFY(program.waitForFinished(WaitMs));
+}
+
+void tst_Companion::endsWhenTerminated()
+{
+    QProcess program;
+    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    const qint64 pid = starts().at(0).pid;
+    QVERIFY(!processEnded(pid));
+
+    program.terminate();
+    QVERIFY(program.waitForFinished(WaitMs));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    // The program waited for its companion before it left.
+    QVERIFY(processEnded(pid));
+}
+
+void tst_Companion::endsWhenKilled()
+{
+    QProcess program;
+    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    const qint64 pid = starts().at(0).pid;
+    QVERIFY(!processEnded(pid));
+
+    program.kill();
+    QVERIFY(program.waitForFinished(WaitMs));
+    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    // Nobody cleaned up; the kernel ends the orphan.
+    QTRY_VERIFY_WITH_TIMEOUT(processEnded(pid), WaitMs);
+}
+
+void tst_Companion::neverFromCurrentDirectory_data()
+{
+    QTest::addColumn<bool>("companionBeside");
+    QTest::addColumn<bool>("companionOnPath");
+    QTest::addColumn<QString>("expectedFolder"); // empty: no companion at all
+
+    QTest::newRow("relative PATH entries are skipped") << false << true << QStringLiteral("onPath");
+    QTest::newRow("beside the program before PATH") << true << true << QStringLiteral("program");
+    QTest::newRow("only the current directory has it") << false << false << QString();
+}
+
+void tst_Companion::neverFromCurrentDirectory()
+{
+    QFETCH(bool, companionBeside);
+    QFETCH(bool, companionOnPath);
+    QFETCH(QString, expectedFolder);
+
+    // The current directory and a relative folder under it both hold a companion.
+    const QString current = scratch->filePath(QStringLiteral("current"));
+    QVERIFY(QDir().mkpath(current + QStringLiteral("/bin")));
+    QVERIFY(installExecutable(
+        QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), current + QStringLiteral("/gattlink")));
+    QVERIFY(installExecutable(
+        QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), current + QStringLiteral("/bin/gattlink")));
+    QString searchPath = QStringLiteral(":.:bin:./bin:");
+    if (companionOnPath) {
+        const QString onPath = scratch->filePath(QStringLiteral("onPath"));
+        QVERIFY(QDir().mkpath(onPath));
+        QVERIFY(installExecutable(
+            QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), onPath + QStringLiteral("/gattlink")));
+        searchPath += onPath;
+    }
+
+    QProcess program;
+    QVERIFY(launch(&program, companionBeside, searchPath, deadBus(*scratch), current));
+    // The failed registration comes after the companion's start in the construction.
+    QByteArray errors;
+    QTRY_VERIFY_WITH_TIMEOUT((errors += program.readAllStandardError()).contains("注册失败"), WaitMs);
+    const QList<qint64> children = childrenOf(program.processId());
+    if (expectedFolder.isEmpty()) {
+        QVERIFY(children.isEmpty());
+        QVERIFY(starts().isEmpty());
+    } else {
+        QCOMPARE(children.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+        QCOMPARE(starts().at(0).pid, children.at(0));
+        QCOMPARE(starts().at(0).program,
+            canonical(scratch->filePath(expectedFolder) + QStringLiteral("/gattlink")));
+    }
+    program.terminate();
+    QVERIFY(program.waitForFinished(WaitMs));
+}
+
+QTEST_MAIN(tst_Companion)
+
+#include "tst_companion.moc"

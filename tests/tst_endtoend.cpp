@@ -1,0 +1,131 @@
+#include "support/OverlayProcess.h"
+#include "support/XProbe.h"
+
+#include <QtTest>
+
+namespace {
+
+constexpr int ReportTimeoutMs = 30000;
+const QByteArray Channel("WM_LUMIVANE_MESSAGE");
+
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+// The program and lumivane-send as two processes on one X server, as a user runs them.
+class tst_EndToEnd : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void reportShowsHiddenOverlay();
+    void ignoredModesShowNothing();
+    void senderWithoutOverlay();
+    void senderRejectsBadInput_data();
+    void senderRejectsBadInput();
+    void waylandSessionRunsOnX11();
+
+private:
+    XProbe probe;
+};
+
+void tst_EndToEnd::initTestCase()
+{
+    QVERIFY(probe.isConnected());
+}
+
+void tst_EndToEnd::reportShowsHiddenOverlay()
+{
+    OverlayProcess overlay;
+    QVERIFY(overlay.start());
+    const xcb_window_t window = probe.selectionOwner(Channel);
+    QVERIFY(probe.syncWithOwner(Channel, ReportTimeoutMs));
+    QVERIFY(!probe.isViewable(window));
+
+    QByteArray senderErrors;
+    QCOMPARE(runSender(words("2 255 0 0"), &senderErrors), 0);
+    QCOMPARE(senderErrors, QByteArray());
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 2 ,R: 255 ,G: 0 ,B: 0"}), ReportTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), ReportTimeoutMs);
+    QCOMPARE(probe.size(window), QSize(176, 176));
+    QVERIFY(overlay.stop());
+    QCOMPARE(overlay.process.exitCode(), 0);
+}
+
+void tst_EndToEnd::ignoredModesShowNothing()
+{
+    OverlayProcess overlay;
+    QVERIFY(overlay.start());
+    const xcb_window_t window = probe.selectionOwner(Channel);
+
+    QCOMPARE(runSender(words("4 0 0 0")), 0);
+    QCOMPARE(runSender(words("--raw 0xFF102030")), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        overlay.wroteLines({"mode: 4 ,R: 0 ,G: 0 ,B: 0", "mode: 255 ,R: 16 ,G: 32 ,B: 48"}), ReportTimeoutMs);
+    QVERIFY(probe.syncWithOwner(Channel, ReportTimeoutMs));
+    QVERIFY(!probe.isViewable(window));
+    QVERIFY(overlay.stop());
+}
+
+void tst_EndToEnd::senderWithoutOverlay()
+{
+    QCOMPARE(probe.selectionOwner(Channel), XCB_WINDOW_NONE);
+    QByteArray errors;
+    QCOMPARE(runSender(words("1 0 0 0"), &errors), 3);
+    QVERIFY2(errors.startsWith("lumivane-send: no overlay is running"), errors.constData());
+}
+
+void tst_EndToEnd::senderRejectsBadInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("colour out of range") << words("2 256 0 0");
+    QTest::newRow("raw parameter too wide") << words("--raw 0x100000000");
+}
+
+void tst_EndToEnd::senderRejectsBadInput()
+{
+    QFETCH(QStringList, arguments);
+    // An overlay runs, so only the arguments can be at fault.
+    OverlayProcess overlay;
+    QVERIFY(overlay.start());
+    QByteArray errors;
+    QCOMPARE(runSender(arguments, &errors), 2);
+    QVERIFY2(errors.startsWith("lumivane-send: ") && errors.contains("usage: lumivane-send MODE R G B"),
+        errors.constData());
+    QVERIFY(overlay.stop());
+    QVERIFY(!overlay.errorOutput().contains("mode:"));
+}
+
+void tst_EndToEnd::waylandSessionRunsOnX11()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lumivane-test"));
+    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    OverlayProcess overlay;
+    // The companion writes down the environment it inherits.
+    QVERIFY(overlay.addCompanion("env > \"$0.tmp\" && mv \"$0.tmp\" \"$0.environment\"\n"));
+    QVERIFY(overlay.start(environment));
+    QCOMPARE(runSender(words("1 0 0 0")), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 1 ,R: 0 ,G: 0 ,B: 0"}), ReportTimeoutMs);
+
+    QFile inherited(overlay.folderPath() + QStringLiteral("/gattlink.environment"));
+    QTRY_VERIFY_WITH_TIMEOUT(inherited.exists(), ReportTimeoutMs);
+    QVERIFY(inherited.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = inherited.readAll().split('\n');
+    QVERIFY(lines.contains("WAYLAND_DISPLAY=wayland-lumivane-test"));
+    for (const QByteArray &line : lines)
+        QVERIFY2(!line.startsWith("QT_QPA_PLATFORM="), line.constData());
+
+    QVERIFY(overlay.stop());
+    // Left to itself, Qt would have tried its Wayland platform first and said so.
+    QVERIFY2(!overlay.errorOutput().toLower().contains("wayland"), overlay.errorOutput().constData());
+}
+
+QTEST_GUILESS_MAIN(tst_EndToEnd)
+#include "tst_endtoend.moc"

@@ -1,0 +1,97 @@
+#include "SendArguments.h"
+
+#include <QtTest>
+
+namespace {
+
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class tst_SendArguments : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+};
+
+void tst_SendArguments::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<quint32>("parameter");
+    QTest::addColumn<QString>("error");
+
+    const int send = SendArguments::Send;
+    const int help = SendArguments::Help;
+    const int invalid = SendArguments::Invalid;
+    const QString none;
+
+    QTest::newRow("mode 2, red") << words("2 255 0 0") << send << 0x02FF0000u << none;
+    QTest::newRow("each byte in place") << words("1 2 3 4") << send << 0x01020304u << none;
+    QTest::newRow("ignored mode") << words("255 255 255 255") << send << 0xFFFFFFFFu << none;
+    QTest::newRow("leading zeros") << words("007 0 0 010") << send << 0x0700000Au << none;
+    QTest::newRow("raw") << words("--raw 0x0200FF00") << send << 0x0200FF00u << none;
+    QTest::newRow("raw, largest") << words("--raw 0xFFFFFFFF") << send << 0xFFFFFFFFu << none;
+    QTest::newRow("raw, short, mixed case") << words("--raw 0XdeadBEEF") << send << 0xDEADBEEFu << none;
+    QTest::newRow("raw, leading zeros") << words("--raw 0x0000000001") << send << 0x1u << none;
+    QTest::newRow("help") << words("--help") << help << 0u << none;
+    QTest::newRow("short help") << words("-h") << help << 0u << none;
+
+    QTest::newRow("nothing") << words("") << invalid << 0u << QStringLiteral("expected MODE R G B, got 0");
+    QTest::newRow("three numbers") << words("2 255 0") << invalid << 0u
+                                   << QStringLiteral("expected MODE R G B, got 3");
+    QTest::newRow("five numbers") << words("2 255 0 0 0") << invalid << 0u
+                                  << QStringLiteral("expected MODE R G B, got 5");
+    QTest::newRow("mode too large") << words("256 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
+    QTest::newRow("red too large") << words("0 256 0 0") << invalid << 0u << QStringLiteral("R must be");
+    QTest::newRow("blue too large") << words("0 0 0 256") << invalid << 0u << QStringLiteral("B must be");
+    QTest::newRow("huge") << words("0 0 0 99999999999999999999999") << invalid << 0u
+                          << QStringLiteral("B must be");
+    QTest::newRow("negative") << words("-1 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
+    QTest::newRow("hexadecimal byte")
+        << words("0x1 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
+    QTest::newRow("fraction") << words("1.0 0 0 0") << invalid << 0u << QStringLiteral("MODE must be");
+    QTest::newRow("space inside") << QStringList {QStringLiteral(" 1"), QStringLiteral("0"),
+                                         QStringLiteral("0"), QStringLiteral("0")}
+                                  << invalid << 0u << QStringLiteral("MODE must be");
+    QTest::newRow("raw without parameter")
+        << words("--raw") << invalid << 0u << QStringLiteral("--raw takes exactly one");
+    QTest::newRow("raw with two") << words("--raw 0x1 0x2") << invalid << 0u
+                                  << QStringLiteral("--raw takes exactly one");
+    QTest::newRow("raw too wide") << words("--raw 0x100000000") << invalid << 0u
+                                  << QStringLiteral("from 0x0 to 0xFFFFFFFF");
+    QTest::newRow("raw far too wide")
+        << words("--raw 0xFFFFFFFFFFFFFFFFFFFF") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
+    QTest::newRow("raw without prefix")
+        << words("--raw 12") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
+    QTest::newRow("raw not hexadecimal")
+        << words("--raw 0x12G4") << invalid << 0u << QStringLiteral("from 0x0 to 0xFFFFFFFF");
+    QTest::newRow("raw negative") << words("--raw -0x1") << invalid << 0u
+                                  << QStringLiteral("from 0x0 to 0xFFFFFFFF");
+}
+
+void tst_SendArguments::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(quint32, parameter);
+    QFETCH(QString, error);
+
+    const SendArguments parsed = SendArguments::parse(arguments);
+    QCOMPARE(int(parsed.action), action);
+    if (action == SendArguments::Send)
+        QCOMPARE(parsed.parameter, parameter);
+    if (error.isEmpty())
+        QVERIFY(parsed.error.isEmpty());
+    else
+        QVERIFY2(parsed.error.contains(error), qPrintable(parsed.error));
+}
+
+QTEST_GUILESS_MAIN(tst_SendArguments)
+#include "tst_sendarguments.moc"

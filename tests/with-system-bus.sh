@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Runs one command with a private D-Bus daemon as its system bus, so that a test meets only the
+# mock services it starts there and never a real machine's Bluetooth devices.
+#   with-system-bus.sh command [arguments...]
+set -euo pipefail
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-bus.XXXXXX")
+bus_pid=
+cleanup() {
+    [[ -n $bus_pid ]] && kill "$bus_pid" 2>/dev/null && wait "$bus_pid" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+cat >"$scratch/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$scratch/system_bus_socket</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+CONF
+
+exec {address_fd}<> <(:)
+dbus-daemon --config-file="$scratch/bus.conf" --nofork --nopidfile --print-address="$address_fd" \
+    >"$scratch/bus.log" 2>&1 &
+bus_pid=$!
+read -r -t 30 address <&"$address_fd" || { echo "dbus-daemon did not start:" >&2; cat "$scratch/bus.log" >&2; exit 1; }
+exec {address_fd}>&-
+
+export DBUS_SYSTEM_BUS_ADDRESS=$address
+"$@"

@@ -1,0 +1,40 @@
+#include "ReportSender.h"
+
+#include <QSharedMemory>
+
+#include <windows.h>
+
+struct ReportSender::Native
+{
+    // Every process that registers the name gets the overlay's identifier.
+    UINT message = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+};
+
+ReportSender::ReportSender()
+    : native(new Native)
+{
+}
+
+ReportSender::~ReportSender() = default;
+
+bool ReportSender::overlayRunning()
+{
+    // A broadcast cannot tell whether anybody took it; the running overlay holds its instance
+    // marker for as long as it lives.
+    QSharedMemory marker(QStringLiteral("flag"));
+    if (marker.attach(QSharedMemory::ReadOnly))
+        return true;
+    error = QStringLiteral("no overlay is running (no instance marker \"flag\")");
+    return false;
+}
+
+bool ReportSender::send(quint32 parameter)
+{
+    if (!overlayRunning())
+        return false;
+    if (!PostMessageA(HWND_BROADCAST, native->message, static_cast<WPARAM>(parameter), 0)) {
+        error = QStringLiteral("the report could not be posted (error %1)").arg(GetLastError());
+        return false;
+    }
+    return true;
+}

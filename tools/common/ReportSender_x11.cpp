@@ -1,0 +1,92 @@
+#include "ReportSender.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char ChannelName[] = "WM_LUMIVANE_MESSAGE";
+
+} // namespace
+
+struct ReportSender::Native
+{
+    xcb_connection_t *connection = nullptr;
+    xcb_atom_t channel = XCB_ATOM_NONE;
+    // The overlay window found by the last look-up.
+    xcb_window_t owner = XCB_WINDOW_NONE;
+};
+
+ReportSender::ReportSender()
+    : native(new Native)
+{
+    native->connection = xcb_connect(nullptr, nullptr);
+}
+
+ReportSender::~ReportSender()
+{
+    xcb_disconnect(native->connection);
+}
+
+bool ReportSender::overlayRunning()
+{
+    xcb_connection_t *connection = native->connection;
+    native->owner = XCB_WINDOW_NONE;
+    if (xcb_connection_has_error(connection)) {
+        const QByteArray display = qgetenv("DISPLAY");
+        error = display.isEmpty()
+            ? QStringLiteral("cannot connect to an X display (DISPLAY is not set)")
+            : QStringLiteral("cannot connect to the X display \"%1\"").arg(QString::fromLocal8Bit(display));
+        return false;
+    }
+    // Look the atom up without creating it: while it does not exist, nothing owns the selection.
+    if (native->channel == XCB_ATOM_NONE) {
+        const xcb_intern_atom_cookie_t cookie =
+            xcb_intern_atom(connection, true, static_cast<uint16_t>(std::strlen(ChannelName)), ChannelName);
+        if (xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr)) {
+            native->channel = reply->atom;
+            std::free(reply);
+        }
+    }
+    if (native->channel != XCB_ATOM_NONE) {
+        const xcb_get_selection_owner_cookie_t cookie = xcb_get_selection_owner(connection, native->channel);
+        if (xcb_get_selection_owner_reply_t *reply =
+                xcb_get_selection_owner_reply(connection, cookie, nullptr)) {
+            native->owner = reply->owner;
+            std::free(reply);
+            if (native->owner != XCB_WINDOW_NONE)
+                return true;
+        }
+    }
+    error = QStringLiteral("no overlay is running (nothing owns the selection \"%1\")")
+                .arg(QLatin1String(ChannelName));
+    return false;
+}
+
+bool ReportSender::send(quint32 parameter)
+{
+    if (!overlayRunning())
+        return false;
+    xcb_connection_t *connection = native->connection;
+    const xcb_window_t owner = native->owner;
+
+    // The server copies exactly 32 bytes of the event.
+    xcb_client_message_event_t event;
+    std::memset(&event, 0, sizeof event);
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = owner;
+    event.type = native->channel;
+    event.data.data32[0] = parameter;
+    const xcb_void_cookie_t cookie = xcb_send_event_checked(
+        connection, false, owner, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
+    // Waiting for the answer also flushes the request, so the report is on its way on return.
+    if (xcb_generic_error_t *sendError = xcb_request_check(connection, cookie)) {
+        std::free(sendError);
+        error = QStringLiteral("the overlay went away before the report reached it");
+        return false;
+    }
+    return true;
+}

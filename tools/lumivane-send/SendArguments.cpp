@@ -1,0 +1,89 @@
+#include "SendArguments.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+SendArguments invalid(const QString &error)
+{
+    SendArguments result;
+    result.error = error;
+    return result;
+}
+
+// Plain decimal digits only: no sign, no spaces, no other base.
+bool parseByte(const QString &text, quint32 *value)
+{
+    static const QRegularExpression digits(QStringLiteral("\\A[0-9]+\\z"));
+    if (!digits.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const qulonglong number = text.toULongLong(&ok, 10);
+    if (!ok || number > 255)
+        return false;
+    *value = static_cast<quint32>(number);
+    return true;
+}
+
+bool parseRaw(const QString &text, quint32 *value)
+{
+    static const QRegularExpression hex(QStringLiteral("\\A0[xX][0-9a-fA-F]+\\z"));
+    if (!hex.match(text).hasMatch())
+        return false;
+    bool ok = false;
+    const qulonglong number = text.mid(2).toULongLong(&ok, 16);
+    if (!ok || number > 0xFFFFFFFFu)
+        return false;
+    *value = static_cast<quint32>(number);
+    return true;
+}
+
+} // namespace
+
+SendArguments SendArguments::parse(const QStringList &arguments)
+{
+    if (arguments.size() == 1 &&
+        (arguments.first() == QLatin1String("-h") || arguments.first() == QLatin1String("--help"))) {
+        SendArguments result;
+        result.action = Help;
+        return result;
+    }
+
+    quint32 parameter = 0;
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--raw")) {
+        if (arguments.size() != 2)
+            return invalid(QStringLiteral("--raw takes exactly one parameter"));
+        if (!parseRaw(arguments.at(1), &parameter))
+            return invalid(
+                QStringLiteral("the parameter must be a hexadecimal number from 0x0 to 0xFFFFFFFF, "
+                               "not \"%1\"")
+                    .arg(arguments.at(1)));
+    } else {
+        if (arguments.size() != 4)
+            return invalid(QStringLiteral("expected MODE R G B, got %1 argument(s)").arg(arguments.size()));
+        static const char *const names[] = {"MODE", "R", "G", "B"};
+        for (int i = 0; i < 4; ++i) {
+            quint32 value = 0;
+            if (!parseByte(arguments.at(i), &value))
+                return invalid(QStringLiteral("%1 must be a decimal number from 0 to 255, not \"%2\"")
+                                   .arg(QLatin1String(names[i]), arguments.at(i)));
+            parameter |= value << (24 - 8 * i);
+        }
+    }
+
+    SendArguments result;
+    result.action = Send;
+    result.parameter = parameter;
+    return result;
+}
+
+QString SendArguments::usage()
+{
+    return QStringLiteral(
+        "usage: lumivane-send MODE R G B\n"
+        "       lumivane-send --raw 0xPPPPPPPP\n"
+        "Sends one mode report to the running overlay, as the companion program does.\n"
+        "MODE, R, G and B are decimal numbers from 0 to 255 (modes 0-3 are shown; the overlay\n"
+        "only logs the others). --raw sends a whole parameter, MODE << 24 | R << 16 | G << 8 | B.\n"
+        "Exit status: 0 sent, 2 usage or range error, 3 no overlay running.\n");
+}
