@@ -4,6 +4,7 @@
 #include "platform/CompanionProcess.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
+#include "resources/ResourceImage.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -33,7 +34,7 @@ iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pix
     if (visible)
         label->applyAlpha(1.0);
     label->textLabel->setText(caption);
-    label->iconLabel->setPixmap(QPixmap(pixmap));
+    label->iconLabel->setPixmap(ResourceImage::load(pixmap));
     return label;
 }
 
