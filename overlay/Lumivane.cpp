@@ -194,8 +194,9 @@ void Lumivane::playModeChange(int mode)
     iconlabel *incoming = labels[mode];
     iconlabel *outgoing = labels[(mode + 3) % 4];
 
-    if (crossFade)
-        crossFade->stop();
+    // Released at once rather than at the next turn of the event loop: a burst of reports is
+    // handled without one, and would otherwise pile up a group per report until it ends.
+    delete crossFade;
     for (iconlabel *label : labels)
         label->applyAlpha(label == outgoing ? 1.0 : 0.0);
 

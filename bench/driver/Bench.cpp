@@ -347,6 +347,8 @@ void Bench::storms()
             const double rss = double(ProcessStats::residentKiB(stages[i]->subject.processId()));
             if (storm > 0)
                 stages[i]->figures.growth.push_back(rss - before[i]);
+            std::fprintf(stderr, "bench: %s RSS after storm %d: %.0f KiB\n",
+                stages[i]->subject.label().c_str(), storm + 1, rss);
             before[i] = rss;
         }
     }
@@ -359,15 +361,24 @@ void Bench::idle()
     // The fade-out and anything it armed have run out by now.
     waitUntil(after(Clock::now(), 1000));
     std::vector<long> ticks, switches;
+    std::vector<std::map<std::string, long>> byThread;
     for (const auto &stage : stages) {
         ticks.push_back(ProcessStats::cpuTicks(stage->subject.processId()));
         switches.push_back(ProcessStats::contextSwitches(stage->subject.processId()));
+        byThread.push_back(ProcessStats::contextSwitchesByThread(stage->subject.processId()));
     }
     waitUntil(after(Clock::now(), options.idleSeconds * 1000));
     for (size_t i = 0; i < stages.size(); ++i) {
         const pid_t pid = stages[i]->subject.processId();
         stages[i]->figures.idleTicks = double(ProcessStats::cpuTicks(pid) - ticks[i]);
         stages[i]->figures.idleSwitches = double(ProcessStats::contextSwitches(pid) - switches[i]);
+        // Which thread woke, for whoever has to find out why.
+        for (const auto &[thread, count] : ProcessStats::contextSwitchesByThread(pid)) {
+            const long before = byThread[i].count(thread) ? byThread[i].at(thread) : 0;
+            if (count != before)
+                std::fprintf(stderr, "bench: %s woke while idle: thread %s, %ld switches\n",
+                    stages[i]->subject.label().c_str(), thread.c_str(), count - before);
+        }
     }
 }
 

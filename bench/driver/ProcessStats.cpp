@@ -86,6 +86,20 @@ long ProcessStats::contextSwitches(pid_t pid)
     return total;
 }
 
+std::map<std::string, long> ProcessStats::contextSwitchesByThread(pid_t pid)
+{
+    std::map<std::string, long> result;
+    for (const std::string &thread : threadDirectories(pid)) {
+        std::ifstream file(thread + "/comm");
+        std::string name;
+        std::getline(file, name);
+        result[thread.substr(thread.rfind('/') + 1) + " " + name] =
+            statusField(thread + "/status", "voluntary_ctxt_switches") +
+            statusField(thread + "/status", "nonvoluntary_ctxt_switches");
+    }
+    return result;
+}
+
 long ProcessStats::residentKiB(pid_t pid)
 {
     return statusField(procPath(pid, "status"), "VmRSS");

@@ -2,6 +2,8 @@
 #define PROCESSSTATS_H
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <sys/types.h>
 
 // What the kernel tells about a running process through /proc, summed over all its threads.
@@ -15,6 +17,9 @@ long cpuTicks(pid_t pid);
 
 // Voluntary plus involuntary context switches: every time a thread woke up or was put aside.
 long contextSwitches(pid_t pid);
+
+// The same, thread by thread, keyed by "thread id name".
+std::map<std::string, long> contextSwitchesByThread(pid_t pid);
 
 // Resident set size in KiB (/proc/PID/status).
 long residentKiB(pid_t pid);

@@ -3,6 +3,7 @@
 #include "widgets/ring.h"
 
 #include <QLabel>
+#include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
 #include <QTest>
 
@@ -24,18 +25,19 @@ protected:
 
 } // namespace
 
-// What the overlay has ready for the first report, and what it shows without waiting for the
-// animation clock.
-class tst_DisplayReadiness : public QObject
+// What the overlay costs a report: what it has ready for the first one, what it shows without
+// waiting for the animation clock, and what a burst of them leaves behind.
+class tst_OverlayCost : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void captionsPreparedAtConstruction();
     void colourShownAtOnce();
+    void burstKeepsOneCrossFade();
 };
 
-void tst_DisplayReadiness::captionsPreparedAtConstruction()
+void tst_OverlayCost::captionsPreparedAtConstruction()
 {
     // Drawing each caption once off screen polishes it (its style sheet applied); a caption that
     // was never drawn would leave the font's loading to the first report.
@@ -45,7 +47,7 @@ void tst_DisplayReadiness::captionsPreparedAtConstruction()
     QVERIFY(window.isHidden());
 }
 
-void tst_DisplayReadiness::colourShownAtOnce()
+void tst_OverlayCost::colourShownAtOnce()
 {
     Lumivane window;
     window.showapp();
@@ -63,5 +65,18 @@ void tst_DisplayReadiness::colourShownAtOnce()
     QVERIFY(counter.paints > 0);
 }
 
-QTEST_MAIN(tst_DisplayReadiness)
-#include "tst_displayreadiness.moc"
+void tst_OverlayCost::burstKeepsOneCrossFade()
+{
+    // Reports that arrive together are handled in one go, without the event loop turning in
+    // between: what each one leaves behind stays until the last, unless it is released at once.
+    Lumivane window;
+    for (int i = 0; i < 200; ++i)
+        QVERIFY(window.receiveReport(quint32(i % 4) << 24));
+    QCOMPARE(
+        window.findChildren<QSequentialAnimationGroup *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+    // The cross-fade's two steps, and the fade-in that the first report started.
+    QVERIFY(window.findChildren<QPropertyAnimation *>().size() <= 3);
+}
+
+QTEST_MAIN(tst_OverlayCost)
+#include "tst_overlaycost.moc"
