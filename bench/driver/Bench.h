@@ -28,7 +28,8 @@ public:
         std::string paintResults;
         int runs = 5;
         int cycles = 7;
-        int storms = 2;
+        int warmupStorms = 2;
+        int storms = 3;
         int stormSize = 6000;
         int idleSeconds = 60;
     };
@@ -36,8 +37,8 @@ public:
     explicit Bench(Options options);
     ~Bench();
 
-    // Runs everything and prints the table; the number of budgets missed.
-    int run();
+    // Runs everything and prints the table.
+    void run();
 
 private:
     struct Figures

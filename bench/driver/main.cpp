@@ -12,7 +12,7 @@ void usage()
 {
     std::fprintf(stderr,
         "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--runs N] [--cycles N]\n"
-        "                      [--storms N] [--storm-size N] [--idle-seconds N]\n");
+        "                      [--warmup-storms N] [--storms N] [--storm-size N] [--idle-seconds N]\n");
 }
 
 } // namespace
@@ -39,6 +39,8 @@ int main(int argc, char *argv[])
             options.runs = std::atoi(value);
         else if (option == "--cycles")
             options.cycles = std::atoi(value);
+        else if (option == "--warmup-storms")
+            options.warmupStorms = std::atoi(value);
         else if (option == "--storms")
             options.storms = std::atoi(value);
         else if (option == "--storm-size")
@@ -51,8 +53,8 @@ int main(int argc, char *argv[])
         }
     }
     if (options.overlay.empty() || options.floor.empty() || options.workDirectory.empty() ||
-        options.runs < 1 || options.cycles < 1 || options.storms < 1 || options.stormSize < 1 ||
-        options.idleSeconds < 1) {
+        options.runs < 1 || options.cycles < 1 || options.warmupStorms < 1 || options.storms < 1 ||
+        options.stormSize < 1 || options.idleSeconds < 1) {
         usage();
         return 2;
     }
