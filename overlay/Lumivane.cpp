@@ -5,6 +5,7 @@
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
 #include "resources/ResourceImage.h"
+#include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -61,6 +62,9 @@ Lumivane::Lumivane(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
+    tray = new SystemTray(this);
+    tray->setVisible(true);
+
     currentMode = 0;
 
     process = new CompanionProcess(this);
@@ -81,6 +85,9 @@ Lumivane::Lumivane(QWidget *parent)
         qDebug() << "注册失败" << Qt::endl;
 
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
+    connect(tray, SIGNAL(sys_openClicked()), this, SLOT(showapp()));
+    connect(tray, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
+        SLOT(iconIsActived(QSystemTrayIcon::ActivationReason)));
 }
 
 Lumivane::~Lumivane() = default;

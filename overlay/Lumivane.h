@@ -9,6 +9,7 @@ class DeviceWatcher;
 class QProcess;
 class QSequentialAnimationGroup;
 class QTimer;
+class SystemTray;
 class circle;
 class iconlabel;
 class ring;
@@ -40,6 +41,7 @@ public:
     circle *circleWidget;
     ring *ringWidget;
     int currentMode;
+    SystemTray *tray;
 
 public Q_SLOTS:
     void showapp();

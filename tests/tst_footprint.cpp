@@ -2,10 +2,11 @@
 #include "support/XProbe.h"
 
 #include <QFile>
+#include <QStandardPaths>
 #include <QTest>
 
-// What the running program has loaded once it has shown itself: nothing of the OpenGL stack it
-// never draws with, and no image plugin for the PNG images of its own bundle.
+// What the running program has loaded once it has shown itself and its tray icon: nothing of the
+// OpenGL stack it never draws with, and no image plugin for the PNG images of its own bundle.
 class tst_Footprint : public QObject
 {
     Q_OBJECT
@@ -17,18 +18,27 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
+    QProcess trayHost;
     OverlayProcess overlay;
     QByteArray mapped;
 };
 
 void tst_Footprint::initTestCase()
 {
+    // A tray, so that the program's icon is docked and drawn like on a desktop.
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty(),
+        "trayer is missing: run scripts/install-deps.sh");
+    trayHost.setProcessChannelMode(QProcess::ForwardedChannels);
+    trayHost.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top")});
+    QVERIFY(trayHost.waitForStarted());
+    XProbe probe;
+    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner("_NET_SYSTEM_TRAY_S0") != XCB_WINDOW_NONE, 30000);
+
     // The program must keep its footprint on its own; the test runner's environment asks Qt to
     // leave out the OpenGL integration, a user's does not.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_XCB_GL_INTEGRATION"));
     QVERIFY(overlay.start(environment, {QStringLiteral("-s")}));
-    XProbe probe;
     const xcb_window_t window = probe.selectionOwner("WM_LUMIVANE_MESSAGE");
     // Shown: whatever the first display needs is loaded by now.
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), 30000);
@@ -56,6 +66,8 @@ void tst_Footprint::notMapped()
 void tst_Footprint::cleanupTestCase()
 {
     QVERIFY(overlay.stop());
+    trayHost.terminate();
+    QVERIFY(trayHost.waitForFinished());
 }
 
 QTEST_GUILESS_MAIN(tst_Footprint)

@@ -1,0 +1,210 @@
+#include "overlay/Lumivane.h"
+#include "tray/SystemTray.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+enum Entry { Open, Autorun, Update, Quit };
+
+QAction *entry(SystemTray *tray, Entry which)
+{
+    return tray->contextMenu()->actions().value(which);
+}
+
+} // namespace
+
+// Stands in for the desktop's web browser.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { urls << url; }
+};
+
+// The tray icon and its menu, alone and wired into the overlay window.
+class tst_SystemTray : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void signatures();
+    void menu();
+    void updateOpensSupportPage();
+    void windowOwnsVisibleTray();
+    void activation_data();
+    void activation();
+    void quitEndsEventLoop();
+    void menuGoesWithTray();
+
+private:
+    QTemporaryDir config;
+};
+
+void tst_SystemTray::initTestCase()
+{
+    // The tray reads the start-at-logon entry; never the one of the user running the tests.
+    QVERIFY(config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+}
+
+// The window and the menu connect by these names; a rename would break them only at run time.
+void tst_SystemTray::signatures()
+{
+    const QMetaObject &meta = SystemTray::staticMetaObject;
+    QCOMPARE(meta.className(), "SystemTray");
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 4);
+
+    const struct
+    {
+        const char *signature;
+        QMetaMethod::MethodType type;
+        QMetaMethod::Access access;
+    } expected[] = {
+        {"sys_openClicked()", QMetaMethod::Signal, QMetaMethod::Public},
+        {"sys_configClicked()", QMetaMethod::Signal, QMetaMethod::Public},
+        {"open_url()", QMetaMethod::Slot, QMetaMethod::Private},
+        {"setAutorun(bool)", QMetaMethod::Slot, QMetaMethod::Private},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const QMetaMethod method = meta.method(meta.methodOffset() + i);
+        QCOMPARE(method.methodSignature(), QByteArray(expected[i].signature));
+        QCOMPARE(method.methodType(), expected[i].type);
+        QCOMPARE(method.access(), expected[i].access);
+    }
+}
+
+void tst_SystemTray::menu()
+{
+    SystemTray tray(nullptr);
+    QCOMPARE(tray.toolTip(), QStringLiteral("Lumivane tool"));
+    QVERIFY(!tray.icon().isNull());
+    QVERIFY(tray.icon().availableSizes().contains(QSize(24, 24)));
+
+    QMenu *menu = tray.contextMenu();
+    QVERIFY(menu);
+    QVERIFY(!menu->parent());
+
+    const QStringList captions = {
+        QStringLiteral("显示"),
+        QStringLiteral("开机自启动"),
+        QStringLiteral("更新"),
+        QStringLiteral("退出"),
+    };
+    const QList<QAction *> actions = menu->actions();
+    QCOMPARE(actions.size(), captions.size());
+    for (int i = 0; i < actions.size(); ++i) {
+        QAction *action = actions.at(i);
+        QCOMPARE(action->text(), captions.at(i));
+        QCOMPARE(action->parent(), &tray);
+        QCOMPARE(action->isCheckable(), i == Autorun);
+        QVERIFY(!action->isSeparator());
+        QVERIFY(!action->menu());
+        QVERIFY(action->icon().isNull());
+        QVERIFY(action->shortcut().isEmpty());
+    }
+}
+
+void tst_SystemTray::updateOpensSupportPage()
+{
+    UrlRecorder browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "openUrl");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
+
+    SystemTray tray(nullptr);
+    QSignalSpy opened(&tray, &SystemTray::sys_openClicked);
+    QVERIFY(opened.isValid());
+    entry(&tray, Update)->trigger();
+
+    QCOMPARE(browser.urls.size(), 1);
+    const QUrl url = browser.urls.constFirst();
+    QVERIFY(url.isValid());
+    QCOMPARE(url.scheme(), QStringLiteral("https"));
+    QCOMPARE(url.host(), QStringLiteral(LUMIVANE_SUPPORT_HOST).section(QLatin1Char(':'), 0, 0));
+    QCOMPARE(url.path(), QStringLiteral("/support.html"));
+    QVERIFY(!url.hasQuery() && !url.hasFragment());
+    QCOMPARE(opened.count(), 0);
+}
+
+void tst_SystemTray::windowOwnsVisibleTray()
+{
+    Lumivane window;
+    QVERIFY(window.tray);
+    QCOMPARE(window.tray->parent(), &window);
+    QVERIFY(window.tray->isVisible());
+    QVERIFY(window.isHidden());
+}
+
+void tst_SystemTray::activation_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<bool>("shows");
+
+    // -1: the menu entry "显示" instead of an activation of the icon.
+    QTest::newRow("Trigger (click)") << int(QSystemTrayIcon::Trigger) << true;
+    QTest::newRow("显示") << -1 << true;
+    QTest::newRow("Context") << int(QSystemTrayIcon::Context) << false;
+    QTest::newRow("DoubleClick") << int(QSystemTrayIcon::DoubleClick) << false;
+    QTest::newRow("MiddleClick") << int(QSystemTrayIcon::MiddleClick) << false;
+    QTest::newRow("Unknown") << int(QSystemTrayIcon::Unknown) << false;
+}
+
+void tst_SystemTray::activation()
+{
+    QFETCH(int, reason);
+    QFETCH(bool, shows);
+
+    Lumivane window;
+    if (reason < 0)
+        entry(window.tray, Open)->trigger();
+    else
+        Q_EMIT window.tray->activated(QSystemTrayIcon::ActivationReason(reason));
+
+    QCOMPARE(window.isVisible(), shows);
+    QCOMPARE(window.timer->isActive(), shows);
+    if (shows) {
+        // The fade-in has begun from transparent and the hold is the one of a shown overlay.
+        QCOMPARE(window.windowOpacity(), 0.0);
+        QCOMPARE(window.timer->interval(), 4000);
+    }
+}
+
+void tst_SystemTray::quitEndsEventLoop()
+{
+    Lumivane window;
+    QVERIFY(window.isHidden());
+    QTimer::singleShot(0, &window, [&window] { entry(window.tray, Quit)->trigger(); });
+    // Should the entry not quit, the loop ends with another status instead of hanging the test.
+    QTimer::singleShot(30000, &window, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QApplication::exec(), 0);
+}
+
+void tst_SystemTray::menuGoesWithTray()
+{
+    auto tray = std::make_unique<SystemTray>(nullptr);
+    const QPointer<QMenu> menu = tray->contextMenu();
+    QVERIFY(menu);
+    tray.reset();
+    QVERIFY(menu.isNull());
+}
+
+QTEST_MAIN(tst_SystemTray)
+#include "tst_systemtray.moc"

@@ -1,0 +1,64 @@
+#include "SystemTray.h"
+
+#include "platform/Autostart.h"
+#include "resources/ResourceImage.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QIcon>
+#include <QMenu>
+#include <QUrl>
+
+SystemTray::SystemTray(QObject *parent)
+    : QSystemTrayIcon(parent)
+{
+    setIcon(QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon"))));
+    // A context menu is a top-level popup and cannot have the icon, a plain QObject, as parent.
+    trayMenu = new QMenu;
+
+    openAction = new QAction(this);
+    autorunAction = new QAction(this);
+    autorunAction->setCheckable(true);
+    updateAction = new QAction(this);
+    quitAction = new QAction(this);
+
+    // Read before the toggled() connection exists, so that showing the stored state never writes it.
+    if (Autostart::isEnabled(QCoreApplication::applicationFilePath()))
+        autorunAction->setChecked(true);
+
+    trayMenu->addAction(openAction);
+    trayMenu->addAction(autorunAction);
+    trayMenu->addAction(updateAction);
+    trayMenu->addAction(quitAction);
+
+    connect(openAction, SIGNAL(triggered()), this, SIGNAL(sys_openClicked()));
+    connect(quitAction, SIGNAL(triggered()), QCoreApplication::instance(), SLOT(quit()));
+    connect(updateAction, SIGNAL(triggered()), this, SLOT(open_url()));
+    connect(autorunAction, SIGNAL(toggled(bool)), this, SLOT(setAutorun(bool)));
+
+    setContextMenu(trayMenu);
+
+    setToolTip(tr("Lumivane tool"));
+    openAction->setText(tr("显示"));
+    autorunAction->setText(tr("开机自启动"));
+    updateAction->setText(tr("更新"));
+    quitAction->setText(tr("退出"));
+}
+
+SystemTray::~SystemTray()
+{
+    delete trayMenu;
+}
+
+void SystemTray::open_url()
+{
+    // Desktop handlers open only an address with a scheme as a web page; the host is a build setting.
+    QDesktopServices::openUrl(
+        QUrl(QStringLiteral("https://" LUMIVANE_SUPPORT_HOST "/support.html"), QUrl::TolerantMode));
+}
+
+void SystemTray::setAutorun(bool autorun)
+{
+    Autostart::setEnabled(autorun, QCoreApplication::applicationFilePath());
+}
