@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
+#include <QPixmapCache>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QSequentialAnimationGroup>
@@ -237,8 +238,13 @@ void Lumivane::fadeTo(qreal endOpacity)
     fade->setDuration(FadeMs);
     fade->setStartValue(1.0 - endOpacity);
     fade->setEndValue(endOpacity);
-    if (endOpacity == 0.0)
+    if (endOpacity == 0.0) {
         connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
+        // Qt trims its pixmap cache (the tray icon at the tray's size, among others) on a 30 s
+        // timer for as long as the cache holds anything; hidden, the overlay needs none of it,
+        // and without the cache nothing wakes it.
+        connect(fade, &QAbstractAnimation::finished, this, [] { QPixmapCache::clear(); });
+    }
     fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -3,6 +3,7 @@
 #include "widgets/ring.h"
 
 #include <QLabel>
+#include <QPixmapCache>
 #include <QPropertyAnimation>
 #include <QSequentialAnimationGroup>
 #include <QTest>
@@ -26,7 +27,8 @@ protected:
 } // namespace
 
 // What the overlay costs a report: what it has ready for the first one, what it shows without
-// waiting for the animation clock, and what a burst of them leaves behind.
+// waiting for the animation clock, what a burst of them leaves behind, and what stays armed once
+// it has hidden again.
 class tst_OverlayCost : public QObject
 {
     Q_OBJECT
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void captionsPreparedAtConstruction();
     void colourShownAtOnce();
     void burstKeepsOneCrossFade();
+    void hiddenHoldsNoPixmapCache();
 };
 
 void tst_OverlayCost::captionsPreparedAtConstruction()
@@ -76,6 +79,26 @@ void tst_OverlayCost::burstKeepsOneCrossFade()
         window.findChildren<QSequentialAnimationGroup *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
     // The cross-fade's two steps, and the fade-in that the first report started.
     QVERIFY(window.findChildren<QPropertyAnimation *>().size() <= 3);
+}
+
+void tst_OverlayCost::hiddenHoldsNoPixmapCache()
+{
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(QPixmapCache::insert(QStringLiteral("probe"), QPixmap(4, 4)));
+    QVERIFY(QMetaObject::invokeMethod(&window, "hideapp"));
+    QPropertyAnimation *fadeOut = nullptr;
+    for (auto *animation : window.findChildren<QPropertyAnimation *>()) {
+        if (animation->propertyName() == "windowOpacity" && animation->state() == QAbstractAnimation::Running)
+            fadeOut = animation;
+    }
+    QVERIFY(fadeOut);
+    fadeOut->setCurrentTime(fadeOut->duration());
+    QVERIFY(window.isHidden());
+    // The cache's own trimming timer runs for as long as it holds a pixmap.
+    QPixmap cached;
+    QVERIFY(!QPixmapCache::find(QStringLiteral("probe"), &cached));
 }
 
 QTEST_MAIN(tst_OverlayCost)

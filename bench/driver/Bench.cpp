@@ -368,7 +368,19 @@ void Bench::idle()
         switches.push_back(ProcessStats::contextSwitches(stage->subject.processId()));
         byThread.push_back(ProcessStats::contextSwitchesByThread(stage->subject.processId()));
     }
-    waitUntil(after(Clock::now(), options.idleSeconds * 1000));
+    // Looked at once a second, to tell when a wake-up came; reading /proc wakes nobody.
+    const TimePoint start = Clock::now();
+    std::vector<long> seen = switches;
+    for (int second = 1; second <= options.idleSeconds; ++second) {
+        waitUntil(after(start, second * 1000));
+        for (size_t i = 0; i < stages.size(); ++i) {
+            const long now = ProcessStats::contextSwitches(stages[i]->subject.processId());
+            if (now != seen[i])
+                std::fprintf(stderr, "bench: %s woke %ld times in idle second %d\n",
+                    stages[i]->subject.label().c_str(), now - seen[i], second);
+            seen[i] = now;
+        }
+    }
     for (size_t i = 0; i < stages.size(); ++i) {
         const pid_t pid = stages[i]->subject.processId();
         stages[i]->figures.idleTicks = double(ProcessStats::cpuTicks(pid) - ticks[i]);
@@ -469,8 +481,8 @@ void Bench::fillTable(ResultTable &table) const
         "CPU during a ring pulse (median)", Unit::CpuPerSecond, median(o.pulseCpu), median(f.pulseCpu));
     readPaintResults(table);
 
-    const std::string stormText =
-        " (" + std::to_string(options.storms + 1) + " storms of " + std::to_string(options.stormSize) + ")";
+    const std::string stormText = " (" + std::to_string(options.warmupStorms + options.storms) +
+        " storms of " + std::to_string(options.stormSize) + ")";
     table.addText("storm: reports logged" + stormText,
         std::to_string(o.stormLogged) + "/" + std::to_string(o.stormSent),
         std::to_string(f.stormLogged) + "/" + std::to_string(f.stormSent), "all",
@@ -487,8 +499,9 @@ void Bench::fillTable(ResultTable &table) const
         floorResponse, sizeof floorResponse, "%.1f ms", Statistics::percentile(f.stormResponse, 100));
     table.addText("storm: report to pixel right after (slowest)", responsive ? response : "none shown",
         floorResponse, "shown", ResultTable::verdict(responsive));
-    table.addLimit("RSS growth over " + std::to_string(options.stormSize) +
-            " reports after warm-up (median of " + std::to_string(options.storms) + ")",
+    table.addLimit("RSS growth over " + std::to_string(options.stormSize) + " reports after " +
+            std::to_string(options.warmupStorms) + " storms (median of " + std::to_string(options.storms) +
+            ")",
         Unit::KiB, median(o.growth), median(f.growth), 64);
 
     const std::string idle = "idle hidden " + std::to_string(options.idleSeconds) + " s: ";
