@@ -17,6 +17,8 @@ packages=(
     libxcb-damage0-dev libxcb-xfixes0-dev dbus-daemon
     # tray tests: a real XEmbed tray host, the freedesktop desktop-entry validator
     trayer desktop-file-utils
+    # Windows: cross compilers, Wine to run the tests, NSIS for the installer
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis
 )
 
 missing=()

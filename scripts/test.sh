@@ -20,18 +20,26 @@ run_suite() {
     echo "== $label: test"
     local log="$dir/ctest.log" status=0
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure | tee "$log" || status=1
+    count_tests "$log"
+    return $status
+}
+
+# Adds the figures of CTest's summary line in a log to the totals.
+count_tests() {
     local line passed failed
-    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$1" | tail -n 1)
+    [[ -n $line ]] || return 0
     failed=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
     passed=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - failed ))
     total_passed=$((total_passed + passed))
     total_failed=$((total_failed + failed))
-    return $status
 }
 
 status=0
 mkdir -p build
+start=$SECONDS
 run_suite "Linux" build/tests || status=1
+linux_seconds=$((SECONDS - start))
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -47,6 +55,13 @@ else
     status=1
     tail -n 60 build/fuzz.log
 fi
+
+# The same sources cross-built for Windows, its deploy folder and installer, and the suite under Wine.
+start=$SECONDS
+bash scripts/test-windows.sh build/windows 2>&1 | tee build/windows.log || status=1
+windows_seconds=$((SECONDS - start))
+count_tests build/windows.log
+echo "time: Linux suite ${linux_seconds} s, Windows build and suite under Wine ${windows_seconds} s"
 
 echo "tests: $total_passed passed, $total_failed failed"
 exit $status

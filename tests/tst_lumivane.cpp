@@ -291,6 +291,9 @@ void tst_Lumivane::paintedWindow()
 
 void tst_Lumivane::onScreen()
 {
+    if (qEnvironmentVariableIsSet("LUMIVANE_UNDER_WINE"))
+        QSKIP("Wine shows a layered window's last paint at the opacity it was drawn with, 0 at the "
+              "start of the fade-in; tst_overlay_win checks the screen after a repaint");
     Lumivane window;
     window.showapp();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -1,0 +1,171 @@
+#include "overlay/Lumivane.h"
+
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <windows.h>
+
+// The overlay as Windows sees it, through the Windows platform plugin: its native window, its
+// styles, where it lies on the screen, and when it is visible.
+namespace {
+
+HWND handleOf(const Lumivane &window)
+{
+    return reinterpret_cast<HWND>(window.internalWinId());
+}
+
+// Runs the one fade in progress to its end, as the animation timer would.
+void finishFade(Lumivane &window)
+{
+    const auto animations = window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly);
+    QPropertyAnimation *fade = nullptr;
+    for (QPropertyAnimation *animation : animations) {
+        if (animation->propertyName() == "windowOpacity" &&
+            animation->state() == QAbstractAnimation::Running) {
+            QVERIFY(!fade);
+            fade = animation;
+        }
+    }
+    QVERIFY(fade);
+    fade->setCurrentTime(fade->duration());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void fireTimer(Lumivane &window)
+{
+    QVERIFY(window.timer->isActive());
+    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
+}
+
+} // namespace
+
+class tst_OverlayWin : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void nativeWindowWhileHidden();
+    void styles();
+    void centredOnScreen();
+    void fadeOutHides();
+    void showDuringFadeOutStaysVisible();
+    void paintedOnScreen();
+};
+
+void tst_OverlayWin::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("windows"));
+}
+
+void tst_OverlayWin::nativeWindowWhileHidden()
+{
+    Lumivane window;
+    const HWND hwnd = handleOf(window);
+    QVERIFY(IsWindow(hwnd));
+    QVERIFY(!IsWindowVisible(hwnd));
+    // A top-level window of its own, not a child of some other window.
+    QCOMPARE(GetAncestor(hwnd, GA_ROOT), hwnd);
+}
+
+void tst_OverlayWin::styles()
+{
+    Lumivane window;
+    window.showapp();
+    const HWND hwnd = handleOf(window);
+    QVERIFY(IsWindowVisible(hwnd));
+    const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+    const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    // Frameless: a popup without caption, border or system menu.
+    QVERIFY(style & WS_POPUP);
+    QCOMPARE(style & (WS_CAPTION | WS_THICKFRAME | WS_SYSMENU), LONG_PTR(0));
+    // A tool window has no taskbar button; on top of normal windows; layered for the per-pixel
+    // translucency.
+    QVERIFY(exStyle & WS_EX_TOOLWINDOW);
+    QCOMPARE(exStyle & WS_EX_APPWINDOW, LONG_PTR(0));
+    QVERIFY(exStyle & WS_EX_TOPMOST);
+    QVERIFY(exStyle & WS_EX_LAYERED);
+}
+
+void tst_OverlayWin::centredOnScreen()
+{
+    Lumivane window;
+    window.showapp();
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    QVERIFY(screenWidth > 176 && screenHeight > 176);
+    RECT rect;
+    QVERIFY(GetWindowRect(handleOf(window), &rect));
+    QCOMPARE(rect.left, LONG((screenWidth - 176) / 2));
+    QCOMPARE(rect.top, LONG((screenHeight - 176) / 2));
+    QCOMPARE(rect.right - rect.left, LONG(176));
+    QCOMPARE(rect.bottom - rect.top, LONG(176));
+}
+
+void tst_OverlayWin::fadeOutHides()
+{
+    Lumivane window;
+    window.showapp();
+    finishFade(window);
+    const HWND hwnd = handleOf(window);
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(IsWindowVisible(hwnd));
+
+    fireTimer(window);
+    // Still on screen while it fades.
+    QVERIFY(IsWindowVisible(hwnd));
+    finishFade(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!IsWindowVisible(hwnd), 10000);
+    // The native window survives hiding, so reports still reach it.
+    QVERIFY(IsWindow(hwnd));
+}
+
+void tst_OverlayWin::showDuringFadeOutStaysVisible()
+{
+    Lumivane window;
+    window.showapp();
+    finishFade(window);
+    fireTimer(window);
+    window.showapp();
+    QCOMPARE(window.windowOpacity(), 0.0);
+    finishFade(window);
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QCoreApplication::processEvents();
+    QVERIFY(IsWindowVisible(handleOf(window)));
+    QCOMPARE(window.timer->interval(), 4000);
+}
+
+// What the window paints reaches the screen through the layered window, read back with GDI from
+// the screen. Under Wine a layered window keeps the pixels of its last paint at the opacity they
+// were drawn with (0 at the start of the fade-in), so the check repaints after the fade.
+void tst_OverlayWin::paintedOnScreen()
+{
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    finishFade(window);
+    window.repaint();
+    RECT rect;
+    QVERIFY(GetWindowRect(handleOf(window), &rect));
+    const auto grab = [&rect] {
+        return QGuiApplication::primaryScreen()->grabWindow(0, rect.left, rect.top, 176, 176).toImage();
+    };
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = grab()).pixel(88, 20)).blue() > 200, 10000);
+    const QColor ring(shot.pixel(88, 20));
+    QCOMPARE(ring.red(), 0);
+    QCOMPARE(ring.green(), 0);
+    QCOMPARE(qGray(shot.pixel(88, 40)), 0);
+    // The colour-cycle label's icon and caption are drawn, with the system's fonts.
+    int lit = 0;
+    for (int y = 65; y < 65 + 46; ++y) {
+        for (int x = 76; x < 76 + 24; ++x)
+            lit += qGray(shot.pixel(x, y)) > 80;
+    }
+    QVERIFY(lit > 30);
+}
+
+QTEST_MAIN(tst_OverlayWin)
+#include "tst_overlay_win.moc"
