@@ -10,34 +10,6 @@
 
 namespace {
 
-// Sets an environment variable for the application object only (when the user has not set it),
-// so that the companion started later does not inherit the change.
-class ApplicationEnvironment
-{
-public:
-    ApplicationEnvironment(const char *name, const QByteArray &value)
-        : name(name)
-        , wasSet(qEnvironmentVariableIsSet(name))
-    {
-        if (!wasSet)
-            qputenv(name, value);
-    }
-    ~ApplicationEnvironment() { restore(); }
-    ApplicationEnvironment(const ApplicationEnvironment &) = delete;
-    ApplicationEnvironment &operator=(const ApplicationEnvironment &) = delete;
-
-    void restore()
-    {
-        if (!wasSet)
-            qunsetenv(name);
-        wasSet = true;
-    }
-
-private:
-    const char *name;
-    bool wasSet;
-};
-
 // On Unix a marker segment outlives an instance that was killed before it could detach. Attaching
 // and detaching once removes such a segment when nobody else holds it, and leaves the marker of a
 // running instance alone.
@@ -53,11 +25,10 @@ void clearAbandonedMarker(const QString &key)
 int main(int argc, char *argv[])
 {
     DisplayPlatform::chooseBeforeApplication(argc, argv);
-    // The overlay draws nothing with OpenGL: spare it the GL stack that the X11 platform would
-    // otherwise load at start.
-    ApplicationEnvironment glIntegration("QT_XCB_GL_INTEGRATION", "none");
+    // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
+    // (tens of MiB) that the X11 platform otherwise loads when the first window is created.
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication app(argc, argv);
-    glIntegration.restore();
     DisplayPlatform::restoreEnvironment();
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));

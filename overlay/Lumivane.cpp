@@ -4,6 +4,7 @@
 #include "platform/CompanionProcess.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
+#include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
@@ -11,9 +12,11 @@
 
 #include <QDebug>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
+#include <QPixmapCache>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QSequentialAnimationGroup>
@@ -33,7 +36,7 @@ iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pix
     if (visible)
         label->applyAlpha(1.0);
     label->textLabel->setText(caption);
-    label->iconLabel->setPixmap(QPixmap(pixmap));
+    label->iconLabel->setPixmap(ResourceImage::load(pixmap));
     return label;
 }
 
@@ -69,6 +72,7 @@ Lumivane::Lumivane(QWidget *parent)
     startCompanion();
 
     createIndicators();
+    prepareCaptions();
 
     timer = new QTimer(this);
 
@@ -107,6 +111,15 @@ void Lumivane::createIndicators()
     breathLabel = makeLabel(this, QStringLiteral("呼吸"), QStringLiteral(":/breath"));
     loopLabel = makeLabel(this, QStringLiteral("幻彩"), QStringLiteral(":/loop"), true);
     horseLabel = makeLabel(this, QStringLiteral("跑马"), QStringLiteral(":/horse"));
+}
+
+void Lumivane::prepareCaptions()
+{
+    // The first report must not wait for the font to be found, loaded, shaped and rasterised:
+    // draw each caption once off screen now, which leaves its glyphs in the font engine's cache.
+    QImage scratch(loopLabel->textLabel->size(), QImage::Format_ARGB32_Premultiplied);
+    for (iconlabel *label : {brightLabel, breathLabel, loopLabel, horseLabel})
+        label->textLabel->render(&scratch);
 }
 
 bool Lumivane::receiveReport(quint32 parameter)
@@ -189,8 +202,9 @@ void Lumivane::playModeChange(int mode)
     iconlabel *incoming = labels[mode];
     iconlabel *outgoing = labels[(mode + 3) % 4];
 
-    if (crossFade)
-        crossFade->stop();
+    // Released at once rather than at the next turn of the event loop: a burst of reports is
+    // handled without one, and would otherwise pile up a group per report until it ends.
+    delete crossFade;
     for (iconlabel *label : labels)
         label->applyAlpha(label == outgoing ? 1.0 : 0.0);
 
@@ -210,6 +224,8 @@ void Lumivane::playColorChange(int red, int green, int blue)
     if (isHidden())
         showapp();
     ringWidget->ringColor = QColor(red, green, blue, 255);
+    // Shown at once: the pulse's first frame only repaints when its width moves.
+    ringWidget->update();
     ringWidget->pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
     timer->start(ColorChangeHoldMs);
 }
@@ -222,8 +238,13 @@ void Lumivane::fadeTo(qreal endOpacity)
     fade->setDuration(FadeMs);
     fade->setStartValue(1.0 - endOpacity);
     fade->setEndValue(endOpacity);
-    if (endOpacity == 0.0)
+    if (endOpacity == 0.0) {
         connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
+        // Qt trims its pixmap cache (the tray icon at the tray's size, among others) on a 30 s
+        // timer for as long as the cache holds anything; hidden, the overlay needs none of it,
+        // and without the cache nothing wakes it.
+        connect(fade, &QAbstractAnimation::finished, this, [] { QPixmapCache::clear(); });
+    }
     fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

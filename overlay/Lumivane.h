@@ -57,6 +57,7 @@ protected:
 
 private:
     void createIndicators();
+    void prepareCaptions();
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);

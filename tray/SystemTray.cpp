@@ -1,6 +1,7 @@
 #include "SystemTray.h"
 
 #include "platform/Autostart.h"
+#include "resources/ResourceImage.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -12,7 +13,7 @@
 SystemTray::SystemTray(QObject *parent)
     : QSystemTrayIcon(parent)
 {
-    setIcon(QIcon(QStringLiteral(":/SystemTrayIcon")));
+    setIcon(QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon"))));
     // A context menu is a top-level popup and cannot have the icon, a plain QObject, as parent.
     trayMenu = new QMenu;
 

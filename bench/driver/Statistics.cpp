@@ -1,0 +1,16 @@
+#include "Statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+double Statistics::percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return std::numeric_limits<double>::quiet_NaN();
+    std::sort(values.begin(), values.end());
+    const double rank = p / 100.0 * double(values.size() - 1);
+    const size_t below = size_t(std::floor(rank));
+    const size_t above = std::min(below + 1, values.size() - 1);
+    return values[below] + (rank - double(below)) * (values[above] - values[below]);
+}

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the overlay, the floor program and the benchmarks in build/bench (a release build of its
+# own), then measures both programs on X servers of their own and prints one table.
+#   bash bench/run.sh [lumivane-bench options, e.g. --runs 7 --idle-seconds 60]
+# Takes about four minutes. The figures are reported; the exit status says only whether it ran.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+build=build/bench
+mkdir -p build
+echo "bench: building in $build" >&2
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_BUILD_BENCH=ON -DBUILD_TESTING=OFF \
+    >"$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 1; }
+cmake --build "$build" -j "$(nproc)" --target lumivane lumivane-floor lumivane-bench bench_paint >&2
+# The overlay starts its companion from its own folder, as it would beside the real one. The
+# stand-in does nothing: it waits on the input the overlay gives it, and reports nothing.
+ln -sf "$(command -v cat)" "$build/app/gattlink"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-bench.XXXXXX")
+bus_pid=
+cleanup() {
+    [[ -n $bus_pid ]] && kill "$bus_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A session bus of the run's own, which also stands in for the system bus: the programs find the
+# services a desktop offers without touching the machine's.
+mkdir -m 700 "$work/runtime"
+{ read -r bus_address; read -r bus_pid; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
+export DBUS_SESSION_BUS_ADDRESS=$bus_address
+export DBUS_SYSTEM_BUS_ADDRESS=$bus_address
+export XDG_RUNTIME_DIR=$work/runtime
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION
+
+echo "bench: paint benchmarks" >&2
+QT_QPA_PLATFORM=offscreen TMPDIR="$work" "$build/bench/bench_paint" -csv >"$work/paint.csv" 2>"$work/paint.log" \
+    || { cat "$work/paint.log" >&2; exit 1; }
+
+commit=$(git rev-parse --short HEAD)
+git diff --quiet HEAD -- . 2>/dev/null || commit="$commit (with uncommitted changes)"
+echo "Lumivane benchmarks, commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build/bench/driver/lumivane-bench" --overlay "$build/app/lumivane" --floor "$build/bench/floor/lumivane-floor" \
+    --work "$work" --paint "$work/paint.csv" "$@"
