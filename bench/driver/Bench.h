@@ -28,7 +28,7 @@ public:
         std::string paintResults;
         int runs = 5;
         int cycles = 7;
-        int warmupStorms = 2;
+        int warmupStorms = 4;
         int storms = 3;
         int stormSize = 6000;
         int idleSeconds = 60;
