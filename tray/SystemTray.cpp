@@ -47,6 +47,7 @@ SystemTray::SystemTray(QObject *parent)
 
 SystemTray::~SystemTray()
 {
+    // Nothing else owns the parentless menu.
     delete trayMenu;
 }
 
