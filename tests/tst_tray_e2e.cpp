@@ -74,7 +74,8 @@ private:
     xcb_window_t findOverlay() const;
     xcb_window_t findMenu() const;
     void runXdotool(const QStringList &arguments);
-    void openMenu(const QPoint &spot, xcb_window_t *menu);
+    void openMenu(xcb_window_t *menu);
+    void clickEntry(xcb_window_t menu, int index);
     QStringList markerFiles() const;
 
     xcb_connection_t *connection = nullptr;
@@ -82,6 +83,7 @@ private:
     QProcess trayHost;
     QProcess program;
     QString programPath;
+    int rightClicks = 0;
 };
 
 xcb_atom_t tst_TrayEndToEnd::atom(const char *name) const
@@ -173,17 +175,35 @@ void tst_TrayEndToEnd::runXdotool(const QStringList &arguments)
     QCOMPARE(xdotool.exitCode(), 0);
 }
 
-// A right click on the given spot of the icon pops the context menu up. With the tray on the left,
-// the menu opens with its corner under the pointer rather than with an entry there, which the
-// button's release could otherwise trigger. Two right clicks on one spot in quick succession make
-// a double click, which opens no menu: each opening uses a spot of its own.
-void tst_TrayEndToEnd::openMenu(const QPoint &spot, xcb_window_t *menu)
+// A right click on the icon pops the context menu up. The button is released only once the menu is
+// there, as a person's click is: a release that overtakes the menu's opening can close it again.
+// With the tray on the left, the menu opens with its corner under the pointer rather than with an
+// entry there. Under heavy load the toolkit now and then closes a popup in the instant it opens; a
+// person clicks again, and so does this. Each click goes to another spot, since two right clicks
+// on one spot in quick succession make a double click, which opens no menu.
+void tst_TrayEndToEnd::openMenu(xcb_window_t *menu)
 {
     const xcb_window_t icon = findIcon();
     QVERIFY(icon != XCB_WINDOW_NONE);
-    runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(icon),
-        QString::number(spot.x()), QString::number(spot.y()), QStringLiteral("click"), QStringLiteral("3")});
-    QTRY_VERIFY_WITH_TIMEOUT((*menu = findMenu()) != XCB_WINDOW_NONE, WaitMs);
+    *menu = XCB_WINDOW_NONE;
+    for (int attempt = 0; attempt < 3 && *menu == XCB_WINDOW_NONE; ++attempt, ++rightClicks) {
+        const QPoint spot(4 + 12 * (rightClicks % 2), 4 + 12 * (rightClicks / 2 % 2));
+        runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(icon),
+            QString::number(spot.x()), QString::number(spot.y()), QStringLiteral("mousedown"),
+            QStringLiteral("3")});
+        (void)QTest::qWaitFor([this, menu] { return (*menu = findMenu()) != XCB_WINDOW_NONE; }, WaitMs / 3);
+        runXdotool({QStringLiteral("mouseup"), QStringLiteral("3")});
+    }
+    QVERIFY(*menu != XCB_WINDOW_NONE);
+}
+
+// A left click in the middle of the menu's entry at index; the four entries share its height.
+void tst_TrayEndToEnd::clickEntry(xcb_window_t menu, int index)
+{
+    const QRect geometry = geometryOf(menu);
+    runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(menu),
+        QString::number(geometry.width() / 2), QString::number(geometry.height() * (2 * index + 1) / 8),
+        QStringLiteral("click"), QStringLiteral("1")});
 }
 
 // The single-instance marker's key file, which the program removes when it ends cleanly.
@@ -273,11 +293,8 @@ void tst_TrayEndToEnd::clickShowsOverlay()
 void tst_TrayEndToEnd::menuSwitchesStartAtLogon()
 {
     xcb_window_t menu = XCB_WINDOW_NONE;
-    openMenu(QPoint(4, 4), &menu);
-    // Keys go to the menu's window itself: its keyboard grab may follow a moment after it appears.
-    // From no selection: the first Down selects "显示", the second "开机自启动".
-    runXdotool({QStringLiteral("key"), QStringLiteral("--window"), QString::number(menu),
-        QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+    openMenu(&menu);
+    clickEntry(menu, 1); // "开机自启动"
     QTRY_VERIFY_WITH_TIMEOUT(Autostart::isEnabled(programPath), WaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(findMenu() == XCB_WINDOW_NONE, WaitMs);
 }
@@ -285,13 +302,8 @@ void tst_TrayEndToEnd::menuSwitchesStartAtLogon()
 void tst_TrayEndToEnd::menuQuitEndsProgram()
 {
     xcb_window_t menu = XCB_WINDOW_NONE;
-    openMenu(QPoint(14, 14), &menu);
-    // Up from no selection selects the last entry, "退出". The press of Return alone: the menu acts
-    // on it, and its window is gone before a release could reach it.
-    runXdotool(
-        {QStringLiteral("key"), QStringLiteral("--window"), QString::number(menu), QStringLiteral("Up")});
-    runXdotool({QStringLiteral("keydown"), QStringLiteral("--window"), QString::number(menu),
-        QStringLiteral("Return")});
+    openMenu(&menu);
+    clickEntry(menu, 3); // "退出"
     QVERIFY(program.waitForFinished(WaitMs));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);

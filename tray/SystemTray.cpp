@@ -48,6 +48,7 @@ SystemTray::SystemTray(QObject *parent)
 
 SystemTray::~SystemTray()
 {
+    // Nothing else owns the parentless menu.
     delete trayMenu;
 }
 
