@@ -16,11 +16,14 @@
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
+#include <QPixmap>
 #include <QPixmapCache>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QSequentialAnimationGroup>
 #include <QTimer>
+
+#include <cmath>
 
 namespace {
 
@@ -29,6 +32,15 @@ constexpr int ModeChangeHoldMs = 4000;
 constexpr int ColorChangeHoldMs = 5000;
 constexpr int FadeMs = 250;
 constexpr int CrossFadeStepMs = 500;
+
+// The device pixels that the dark disc touches at a pixel density, with one to spare around
+// them; whole pixels, so that the disc's copy lands on the pixel grid at any density.
+QRect discPixels(qreal ratio)
+{
+    const int first = int(std::floor(23 * ratio));
+    const int end = int(std::ceil(153 * ratio));
+    return QRect(first, first, end - first, end - first);
+}
 
 iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pixmap, bool visible = false)
 {
@@ -175,10 +187,29 @@ void Lumivane::sw_status()
 void Lumivane::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    // The disc never changes: drawn once per pixel density and copied after that. Copied onto
+    // the cleared (transparent) window it leaves exactly the pixels the ellipse itself would.
+    const qreal ratio = painter.deviceTransform().m11();
+    if (disc.isNull() || disc.devicePixelRatioF() != ratio)
+        disc = paintedDisc(ratio);
+    painter.drawPixmap(QPointF(discPixels(ratio).topLeft()) / ratio, disc);
+}
+
+QPixmap Lumivane::paintedDisc(qreal ratio)
+{
+    const QRect pixels = discPixels(ratio);
+    QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 230));
+    // The same coordinates as on the window, so that the edge is rasterised the same way.
+    painter.translate(-QPointF(pixels.topLeft()) / ratio);
     painter.drawEllipse(QRect(24, 24, 128, 128));
+    painter.end();
+    return QPixmap::fromImage(image);
 }
 
 bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)

@@ -1,6 +1,7 @@
 #ifndef LUMIVANE_H
 #define LUMIVANE_H
 
+#include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -62,6 +63,7 @@ private:
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
     void startCompanion();
+    static QPixmap paintedDisc(qreal ratio);
 
     // The cross-fade still running, stopped by the next mode change so that two never fight
     // over the same labels.
@@ -69,6 +71,9 @@ private:
 
     // Null until construction creates it; the native window may deliver messages before then.
     DeviceWatcher *deviceWatcher = nullptr;
+
+    // The dark disc as the last paint drew it, at that paint's pixel density.
+    QPixmap disc;
 };
 
 #endif // LUMIVANE_H

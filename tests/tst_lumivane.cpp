@@ -5,6 +5,7 @@
 #include "widgets/ring.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QPropertyAnimation>
 #include <QScreen>
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void trayActivation();
     void swStatusStartsRipple();
     void paintedWindow();
+    void discAtEveryDensity_data();
+    void discAtEveryDensity();
     void onScreen();
 };
 
@@ -287,6 +290,50 @@ void tst_Lumivane::paintedWindow()
     QCOMPARE(ring.blue(), 230);
     QCOMPARE(ring.alpha(), 230);
     QCOMPARE(ring.red(), 0);
+}
+
+void tst_Lumivane::discAtEveryDensity_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1") << qreal(1);
+    QTest::newRow("1.25") << qreal(1.25);
+    QTest::newRow("1.5") << qreal(1.5);
+    QTest::newRow("2") << qreal(2);
+    QTest::newRow("3") << qreal(3);
+}
+
+void tst_Lumivane::discAtEveryDensity()
+{
+    QFETCH(qreal, ratio);
+    const auto canvas = [ratio] {
+        QImage image(QSize(176, 176) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        return image;
+    };
+    // The disc as the window's own painting describes it, drawn straight onto the window.
+    QImage expected = canvas();
+    {
+        QPainter painter(&expected);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 230));
+        painter.drawEllipse(QRect(24, 24, 128, 128));
+    }
+    Lumivane window;
+    // Twice at each density, one after another: the second paint uses what the first kept, and a
+    // density met after another one must not reuse the other's pixels.
+    for (qreal other : {qreal(1), ratio, qreal(2), ratio}) {
+        QImage image = canvas();
+        if (other != ratio) {
+            QImage elsewhere(QSize(176, 176) * other, QImage::Format_ARGB32_Premultiplied);
+            elsewhere.setDevicePixelRatio(other);
+            window.render(&elsewhere, QPoint(), QRegion(), QWidget::RenderFlags());
+            continue;
+        }
+        window.render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+        QCOMPARE(image, expected);
+    }
 }
 
 void tst_Lumivane::onScreen()

@@ -1,5 +1,7 @@
 #include "widgets/ring.h"
 
+#include <QHash>
+#include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QSequentialAnimationGroup>
 #include <QSignalSpy>
@@ -37,6 +39,9 @@ private Q_SLOTS:
     void paintedStroke_data();
     void paintedStroke();
     void paintReplacesColourAlpha();
+    void paintsEveryStrokePixel_data();
+    void paintsEveryStrokePixel();
+    void repaintLeavesCentreAlone();
 };
 
 void tst_Ring::metaObject()
@@ -165,6 +170,83 @@ void tst_Ring::paintReplacesColourAlpha()
     const QImage faded = render(widget);
     QCOMPARE(widget.ringColor.alpha(), 100);
     QCOMPARE(alphaAbove(faded, 68), 100);
+}
+
+void tst_Ring::paintsEveryStrokePixel_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("alpha");
+    QTest::addColumn<int>("arc");
+    QTest::newRow("rest") << 4 << 230 << 0;
+    QTest::newRow("hairline") << 0 << 230 << 0;
+    QTest::newRow("odd width") << 9 << 230 << 0;
+    QTest::newRow("overshoot") << 17 << 230 << 0;
+    QTest::newRow("quarter sweep") << 4 << 120 << 90;
+    QTest::newRow("whole sweep") << 12 << 10 << 360;
+}
+
+void tst_Ring::paintsEveryStrokePixel()
+{
+    QFETCH(int, width);
+    QFETCH(int, alpha);
+    QFETCH(int, arc);
+    // The stroke and the arc exactly as the ring describes them, on a canvas without any clip.
+    QImage expected(176, 176, QImage::Format_ARGB32);
+    expected.fill(Qt::transparent);
+    {
+        QPainter painter(&expected);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(QBrush(QColor(200, 40, 0, alpha), Qt::SolidPattern), width, Qt::SolidLine, Qt::SquareCap,
+            Qt::BevelJoin);
+        painter.setPen(pen);
+        const int d = 22 - width / 2;
+        painter.drawEllipse(QRect(d, d, width + 132, width + 132));
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        painter.drawArc(QRectF(d, d, width + 132, width + 132), 90 * 16, -16 * arc);
+    }
+    ring widget(nullptr);
+    widget.resize(176, 176);
+    widget.ringColor = QColor(200, 40, 0);
+    widget.penWidth = width;
+    widget.penAlpha = alpha;
+    widget.arcDegrees = arc;
+    QCOMPARE(render(widget), expected);
+}
+
+void tst_Ring::repaintLeavesCentreAlone()
+{
+    // Paints counted on the ring and on a widget in the middle of it, where the labels sit.
+    struct PaintCounter : QObject
+    {
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++counts[watched];
+            return false;
+        }
+        QHash<QObject *, int> counts;
+    } counter;
+    QWidget window;
+    window.resize(176, 176);
+    ring widget(&window);
+    widget.setGeometry(0, 0, 176, 176);
+    QWidget centre(&window);
+    centre.setGeometry(ring::innerSquare());
+    widget.installEventFilter(&counter);
+    centre.installEventFilter(&counter);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(counter.counts.value(&centre) > 0);
+
+    counter.counts.clear();
+    widget.onWidthChanged(12);
+    QTRY_COMPARE(counter.counts.value(&widget), 1);
+    QCOMPARE(counter.counts.value(&centre), 0);
+
+    // The centre itself still repaints when it asks to.
+    centre.update();
+    QTRY_COMPARE(counter.counts.value(&centre), 1);
 }
 
 QTEST_MAIN(tst_Ring)

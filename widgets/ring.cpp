@@ -52,6 +52,15 @@ ring::ring(QWidget *parent)
     connect(arcAnimation, &QVariantAnimation::valueChanged, this, &ring::onArcChanged);
 
     connect(pulseGroup, SIGNAL(finished()), this, SLOT(animation_finishi()));
+
+    // The stroke never comes nearer the centre than 65 pixels, so a repaint of the ring leaves the
+    // square inside that circle alone: the labels there are neither repainted nor sent again.
+    setMask(QRegion(0, 0, 176, 176).subtracted(QRegion(innerSquare())));
+}
+
+QRect ring::innerSquare()
+{
+    return QRect(44, 44, 88, 88);
 }
 
 void ring::onWidthChanged(QVariant value)
@@ -94,6 +103,9 @@ void ring::paintEvent(QPaintEvent *)
     const int size = penWidth + 132;
     painter.drawEllipse(QRect(d, d, size, size));
 
+    // An arc without span draws nothing; outlining one still costs a path and a stroke per frame.
+    if (arcDegrees == 0)
+        return;
     pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
     painter.drawArc(QRectF(d, d, size, size), 90 * 16, -16 * arcDegrees);

@@ -29,6 +29,9 @@ public:
     int arcDegrees = 0;
     int penAlpha = 230;
 
+    // The square around the centre, in the ring's coordinates, that the ring never paints.
+    static QRect innerSquare();
+
 public Q_SLOTS:
     void onWidthChanged(QVariant value);
     void onAlphaChanged(QVariant value);
