@@ -1,4 +1,5 @@
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -20,8 +21,8 @@ private Q_SLOTS:
 
 private:
     QProcess *start(const QStringList &arguments = {});
-    // True once the process has passed the instance check and built its window, which writes
-    // the screen size to the debug log.
+    // True once the process has passed the instance check and begun building its window, which
+    // writes the screen size to the debug log.
     static bool isRunning(QProcess *process);
     QList<QProcess *> processes;
 };
@@ -39,8 +40,12 @@ QProcess *tst_Instance::start(const QStringList &arguments)
 
 bool tst_Instance::isRunning(QProcess *process)
 {
+    // Only the screen width counts: a warning printed before the instance check must not.
+    static const QRegularExpression screenWidth(
+        QStringLiteral("^\\d+$"), QRegularExpression::MultilineOption);
     process->waitForReadyRead(50);
-    return process->state() == QProcess::Running && process->peek(4096).contains('\n');
+    return process->state() == QProcess::Running &&
+        screenWidth.match(QString::fromLocal8Bit(process->peek(4096))).hasMatch();
 }
 
 void tst_Instance::cleanup()
