@@ -1,3 +1,5 @@
+#include "support/OverlayOf_win.h"
+
 #include <QProcess>
 #include <QTest>
 
@@ -5,33 +7,6 @@
 
 // Reports from another process reach the running program's hidden overlay as a registered window
 // message broadcast to all top-level windows, the way the companion sends them.
-namespace {
-
-// The overlay of the given process: its top-level, topmost tool window.
-HWND overlayOf(qint64 processId)
-{
-    struct Search
-    {
-        DWORD processId;
-        HWND found;
-    } search {DWORD(processId), nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM parameter) -> BOOL {
-            auto *search = reinterpret_cast<Search *>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
-            if (owner != search->processId || !(exStyle & WS_EX_TOOLWINDOW) || !(exStyle & WS_EX_TOPMOST))
-                return TRUE;
-            search->found = hwnd;
-            return FALSE;
-        },
-        LPARAM(&search));
-    return search.found;
-}
-
-} // namespace
-
 class tst_ModeMessageWin : public QObject
 {
     Q_OBJECT
