@@ -40,7 +40,16 @@ int main(int argc, char *argv[])
     QSharedMemory guard(QStringLiteral("flag"));
     if (guard.attach(QSharedMemory::ReadWrite))
         return 0;
-    guard.create(1, QSharedMemory::ReadWrite);
+    // On Unix the segment's key comes from a file that the creation makes when it is missing. When
+    // an abandoned segment's own file has been removed, the new file can get the same number from
+    // the file system and with it the abandoned segment's key, and the creation fails. With the
+    // file now in place the abandoned segment can be cleared, and the creation tried once more.
+    if (!guard.create(1, QSharedMemory::ReadWrite) && guard.error() == QSharedMemory::AlreadyExists) {
+        clearAbandonedMarker(QStringLiteral("flag"));
+        if (guard.attach(QSharedMemory::ReadWrite))
+            return 0;
+        guard.create(1, QSharedMemory::ReadWrite);
+    }
 
     QFont font;
     font.setFamily(QStringLiteral("微软雅黑"));

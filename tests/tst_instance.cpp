@@ -1,8 +1,12 @@
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
+
+#include <sys/stat.h>
 
 // Starts the real program as separate processes on this test's own X server and TMPDIR, where
 // the instance marker lives.
@@ -18,12 +22,16 @@ private Q_SLOTS:
     void terminationReleasesMarker_data();
     void terminationReleasesMarker();
     void killedInstanceLeavesNoMarker();
+    void abandonedMarkerUnderReusedFile();
 
 private:
     QProcess *start(const QStringList &arguments = {});
     // True once the process has passed the instance check and begun building its window, which
     // writes the screen size to the debug log.
     static bool isRunning(QProcess *process);
+    // The marker's file in this test's TMPDIR, from which the segment's key is made.
+    static QStringList markerFiles();
+    static ino_t fileNumber(const QString &path);
     QList<QProcess *> processes;
 };
 
@@ -46,6 +54,19 @@ bool tst_Instance::isRunning(QProcess *process)
     process->waitForReadyRead(50);
     return process->state() == QProcess::Running &&
         screenWidth.match(QString::fromLocal8Bit(process->peek(4096))).hasMatch();
+}
+
+QStringList tst_Instance::markerFiles()
+{
+    return QDir::temp().entryList({QStringLiteral("qipc_sharedmemory_flag*")}, QDir::Files);
+}
+
+ino_t tst_Instance::fileNumber(const QString &path)
+{
+    struct stat status
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
 }
 
 void tst_Instance::cleanup()
@@ -130,6 +151,37 @@ void tst_Instance::killedInstanceLeavesNoMarker()
     QProcess *next = start();
     QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), 20000);
     // And the new instance guards again.
+    QProcess *third = start();
+    QVERIFY(third->waitForFinished(20000));
+    QCOMPARE(third->exitCode(), 0);
+    QCOMPARE(next->state(), QProcess::Running);
+}
+
+void tst_Instance::abandonedMarkerUnderReusedFile()
+{
+    // A killed instance leaves its segment; then a cleaner removes the marker's file.
+    QProcess *first = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
+    first->kill();
+    QVERIFY(first->waitForFinished(20000));
+    const QStringList files = markerFiles();
+    QCOMPARE(files.size(), 1);
+    const QString file = QDir::temp().filePath(files.first());
+    const ino_t abandonedNumber = fileNumber(file);
+    QVERIFY(QFile::remove(file));
+    // Whether a file made there now gets the removed file's number, as the next start's will.
+    QFile probe(file);
+    QVERIFY(probe.open(QIODevice::WriteOnly));
+    probe.close();
+    const bool numberReused = fileNumber(file) == abandonedNumber;
+    QVERIFY(QFile::remove(file));
+    if (!numberReused)
+        QSKIP("This file system gives a new file another number, and so another key");
+
+    QProcess *next = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), 20000);
+    // The new file has the abandoned segment's key: the running instance must hold the marker
+    // all the same.
     QProcess *third = start();
     QVERIFY(third->waitForFinished(20000));
     QCOMPARE(third->exitCode(), 0);
