@@ -36,8 +36,9 @@ int main(int argc, char *argv[])
     parser.addOption(showOption);
     parser.process(app);
 
-    clearAbandonedMarker(QStringLiteral("flag"));
-    QSharedMemory guard(QStringLiteral("flag"));
+    const QString markerKey = QStringLiteral("flag");
+    clearAbandonedMarker(markerKey);
+    QSharedMemory guard(markerKey);
     if (guard.attach(QSharedMemory::ReadWrite))
         return 0;
     // On Unix the segment's key comes from a file that the creation makes when it is missing. When
@@ -45,7 +46,7 @@ int main(int argc, char *argv[])
     // the file system and with it the abandoned segment's key, and the creation fails. With the
     // file now in place the abandoned segment can be cleared, and the creation tried once more.
     if (!guard.create(1, QSharedMemory::ReadWrite) && guard.error() == QSharedMemory::AlreadyExists) {
-        clearAbandonedMarker(QStringLiteral("flag"));
+        clearAbandonedMarker(markerKey);
         if (guard.attach(QSharedMemory::ReadWrite))
             return 0;
         guard.create(1, QSharedMemory::ReadWrite);

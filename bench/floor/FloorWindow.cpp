@@ -1,15 +1,11 @@
 #include "FloorWindow.h"
 
+#include "platform/ModeChannel.h"
+
 #include <QDebug>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QX11Info>
-
-#include <xcb/xcb.h>
-
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -28,20 +24,8 @@ FloorWindow::FloorWindow()
     hideTimer.setSingleShot(true);
     connect(&hideTimer, &QTimer::timeout, this, &QWidget::hide);
 
-    // The same contract as the overlay: reports go to the owner of the selection of this name.
-    const WId window = winId();
-    xcb_connection_t *connection = QX11Info::connection();
-    if (!connection)
-        return;
-    const char name[] = "WM_LUMIVANE_MESSAGE";
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, false, std::strlen(name), name), nullptr);
-    if (!reply)
-        return;
-    channelAtom = reply->atom;
-    std::free(reply);
-    xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);
-    xcb_flush(connection);
+    // The same contract as the overlay, through the overlay's own channel code.
+    ModeChannel::listen(winId());
 }
 
 void FloorWindow::receiveReport(quint32 parameter)
@@ -72,14 +56,9 @@ void FloorWindow::paintEvent(QPaintEvent *)
 
 bool FloorWindow::nativeEvent(const QByteArray &eventType, void *message, long *)
 {
-    if (channelAtom == 0 || eventType != "xcb_generic_event_t")
+    quint32 parameter = 0;
+    if (!ModeChannel::readReport(eventType, message, &parameter))
         return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-        return false;
-    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
-    if (clientMessage->format != 32 || clientMessage->type != channelAtom)
-        return false;
-    receiveReport(clientMessage->data.data32[0]);
+    receiveReport(parameter);
     return true;
 }

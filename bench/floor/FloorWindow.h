@@ -23,7 +23,6 @@ protected:
 private:
     QTimer hideTimer;
     QColor color = QColor(0, 0, 230);
-    quint32 channelAtom = 0;
 };
 
 #endif // FLOORWINDOW_H
