@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "platform/ChannelNames.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/TerminationWatcher.h"
 
@@ -36,7 +37,7 @@ int main(int argc, char *argv[])
     parser.addOption(showOption);
     parser.process(app);
 
-    const QString markerKey = QStringLiteral("flag");
+    const QString markerKey = QLatin1String(ChannelNames::InstanceMarker);
     clearAbandonedMarker(markerKey);
     QSharedMemory guard(markerKey);
     if (guard.attach(QSharedMemory::ReadWrite))

@@ -1,11 +1,12 @@
-# Warnings for every target of the project; the developer mode makes them fatal.
+# Warnings for every target of the project; the developer mode makes them fatal. The strict Qt
+# defines hold in every build, so that code which only builds in one of them never lands.
 add_compile_options(-Wall -Wextra)
-add_compile_definitions(QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
-                        QT_USE_QSTRINGBUILDER)
+add_compile_definitions(QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY
+                        QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+                        QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
 
 if(LUMIVANE_DEVELOPER_MODE)
     add_compile_options(-Werror)
-    add_compile_definitions(QT_NO_CAST_FROM_ASCII QT_NO_CAST_FROM_BYTEARRAY)
 endif()
 
 if(LUMIVANE_SANITIZE)

@@ -4,6 +4,7 @@
 #include "platform/CompanionProcess.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
+#include "platform/ModeReport.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -136,17 +137,15 @@ void Lumivane::prepareCaptions()
 
 bool Lumivane::receiveReport(quint32 parameter)
 {
-    const int mode = int((parameter >> 24) & 0xFF);
-    const int red = int((parameter >> 16) & 0xFF);
-    const int green = int((parameter >> 8) & 0xFF);
-    const int blue = int(parameter & 0xFF);
-    qDebug() << "mode:" << mode << ",R:" << red << ",G:" << green << ",B:" << blue;
+    const ModeReport report = ModeReport::decode(parameter);
+    const int mode = report.mode;
+    qDebug() << "mode:" << mode << ",R:" << report.red << ",G:" << report.green << ",B:" << report.blue;
 
     // Mode 0 always replays its sequence; a repeated mode 1-3 only refreshes the colour.
     if (mode == 0)
         playModeChange(0);
     else if (mode == currentMode)
-        playColorChange(red, green, blue);
+        playColorChange(report.red, report.green, report.blue);
     else if (mode <= 3)
         playModeChange(mode);
     else

@@ -142,9 +142,9 @@ void BluezWatcher::updateDevice(const QString &path, const QVariantMap &properti
     if (!announce || before == after)
         return;
     if (after)
-        emit accessoryArrived();
+        Q_EMIT accessoryArrived();
     else
-        emit accessoryRemoved();
+        Q_EMIT accessoryRemoved();
 }
 
 void BluezWatcher::removeDevice(const QString &path)
@@ -155,5 +155,5 @@ void BluezWatcher::removeDevice(const QString &path)
     const bool present = AccessoryMatch::isAccessoryDevice(found->connected, found->uuids);
     devices.erase(found);
     if (present)
-        emit accessoryRemoved();
+        Q_EMIT accessoryRemoved();
 }

@@ -47,10 +47,10 @@ void DeviceWatcher::handleNativeMessage(const QByteArray &eventType, void *messa
     switch (DeviceBroadcast::accessoryChange(
         msg->wParam, reinterpret_cast<const unsigned char *>(header), header->dbch_size)) {
     case DeviceBroadcast::Change::Arrival:
-        emit accessoryArrived();
+        Q_EMIT accessoryArrived();
         break;
     case DeviceBroadcast::Change::Removal:
-        emit accessoryRemoved();
+        Q_EMIT accessoryRemoved();
         break;
     case DeviceBroadcast::Change::None:
         break;

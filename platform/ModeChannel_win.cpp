@@ -1,12 +1,14 @@
 #include "ModeChannel.h"
 
+#include "ChannelNames.h"
+
 #include <windows.h>
 
 namespace {
 
 // Registered before the application object exists; every process that registers the same
 // name gets the same identifier.
-const UINT lumivaneMessage = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+const UINT lumivaneMessage = RegisterWindowMessageA(ChannelNames::Report);
 
 } // namespace
 

@@ -1,27 +1,15 @@
 #include "ModeChannel.h"
 
+#include "ChannelNames.h"
+#include "XAtom.h"
+
 #include <QX11Info>
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <cstring>
-
 namespace {
 
 xcb_atom_t channelAtom = XCB_ATOM_NONE;
-
-xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
-{
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, false, static_cast<uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t atom = reply->atom;
-    std::free(reply);
-    return atom;
-}
 
 } // namespace
 
@@ -30,7 +18,7 @@ void ModeChannel::listen(WId window)
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return;
-    channelAtom = internAtom(connection, "WM_LUMIVANE_MESSAGE");
+    channelAtom = XAtom::intern(connection, ChannelNames::Report);
     // Senders find the overlay as the owner of the selection of the same name; it goes away
     // with the window.
     xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);

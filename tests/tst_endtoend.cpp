@@ -1,3 +1,4 @@
+#include "platform/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
@@ -6,7 +7,7 @@
 namespace {
 
 constexpr int ReportTimeoutMs = 30000;
-const QByteArray Channel("WM_LUMIVANE_MESSAGE");
+const QByteArray Channel(ChannelNames::Report);
 
 QStringList words(const char *text)
 {

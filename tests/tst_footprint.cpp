@@ -1,3 +1,4 @@
+#include "platform/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
@@ -39,7 +40,7 @@ void tst_Footprint::initTestCase()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_XCB_GL_INTEGRATION"));
     QVERIFY(overlay.start(environment, {QStringLiteral("-s")}));
-    const xcb_window_t window = probe.selectionOwner("WM_LUMIVANE_MESSAGE");
+    const xcb_window_t window = probe.selectionOwner(ChannelNames::Report);
     // Shown: whatever the first display needs is loaded by now.
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), 30000);
     QFile maps(QStringLiteral("/proc/%1/maps").arg(overlay.process.processId()));

@@ -1,3 +1,4 @@
+#include "platform/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
@@ -48,7 +49,7 @@ void tst_GattlinkSim::playsAsCompanion()
     OverlayProcess overlay;
     QVERIFY(overlay.addCompanion("echo $$ > \"$0.pid\"; exec \"" GATTLINK_SIM "\"\n"));
     QVERIFY(overlay.start());
-    const xcb_window_t window = XProbe().selectionOwner("WM_LUMIVANE_MESSAGE");
+    const xcb_window_t window = XProbe().selectionOwner(ChannelNames::Report);
     QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines(OpeningLines), ReportTimeoutMs);
     XProbe probe;
     QVERIFY(probe.isViewable(window));
@@ -70,7 +71,7 @@ void tst_GattlinkSim::endsWithItsParent()
 {
     OverlayProcess overlay;
     QVERIFY(overlay.start());
-    const xcb_window_t window = XProbe().selectionOwner("WM_LUMIVANE_MESSAGE");
+    const xcb_window_t window = XProbe().selectionOwner(ChannelNames::Report);
 
     // A shell starts the simulator and tells its process id, as an overlay would be its parent.
     QProcess parent;

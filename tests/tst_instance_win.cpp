@@ -1,3 +1,5 @@
+#include "platform/ChannelNames.h"
+
 #include <QProcess>
 #include <QSharedMemory>
 #include <QTest>
@@ -48,7 +50,7 @@ bool tst_InstanceWin::isRunning(QProcess *process)
 
 bool tst_InstanceWin::markerHeld()
 {
-    QSharedMemory probe(QStringLiteral("flag"));
+    QSharedMemory probe(QLatin1String(ChannelNames::InstanceMarker));
     if (!probe.attach())
         return false;
     probe.detach();

@@ -1,3 +1,4 @@
+#include "platform/ChannelNames.h"
 #include "platform/ModeChannel.h"
 
 #include <QtTest>
@@ -24,7 +25,7 @@ void tst_ModeChannelWin::readReport_data()
     QTest::addColumn<quint32>("parameter");
 
     const QByteArray windows("windows_generic_MSG");
-    const uint registered = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+    const uint registered = RegisterWindowMessageA(ChannelNames::Report);
 
     QTest::newRow("report") << windows << registered << quint64(0x0200FF00u) << qint64(0) << true
                             << 0x0200FF00u;

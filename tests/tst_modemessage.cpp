@@ -1,7 +1,8 @@
 #include "MessageCapture.h"
 #include "overlay/Lumivane.h"
+#include "platform/ChannelNames.h"
+#include "platform/ReportSender.h"
 #include "support/XProbe.h"
-#include "tools/common/ReportSender.h"
 #include "widgets/ring.h"
 
 #include <QTimer>
@@ -57,7 +58,7 @@ void tst_ModeMessage::hook_data()
     XProbe probe;
     const QByteArray xcb("xcb_generic_event_t");
     const int report = XCB_CLIENT_MESSAGE | SendEvent;
-    const QByteArray channel("WM_LUMIVANE_MESSAGE");
+    const QByteArray channel(ChannelNames::Report);
     const QString none;
     // holdMs 0: the auto-hide timer is not running, so nothing was shown.
 
@@ -156,16 +157,16 @@ void tst_ModeMessage::ownsSelectionFromConstruction()
     QVERIFY(probe.isConnected());
     Lumivane window;
     QVERIFY(window.isHidden());
-    QCOMPARE(probe.selectionOwner("WM_LUMIVANE_MESSAGE"), static_cast<xcb_window_t>(window.winId()));
+    QCOMPARE(probe.selectionOwner(ChannelNames::Report), static_cast<xcb_window_t>(window.winId()));
 }
 
 void tst_ModeMessage::takesSelectionOver()
 {
     XProbe probe;
-    probe.takeSelection("WM_LUMIVANE_MESSAGE");
-    QCOMPARE(probe.selectionOwner("WM_LUMIVANE_MESSAGE"), probe.window());
+    probe.takeSelection(ChannelNames::Report);
+    QCOMPARE(probe.selectionOwner(ChannelNames::Report), probe.window());
     Lumivane window;
-    QCOMPARE(probe.selectionOwner("WM_LUMIVANE_MESSAGE"), static_cast<xcb_window_t>(window.winId()));
+    QCOMPARE(probe.selectionOwner(ChannelNames::Report), static_cast<xcb_window_t>(window.winId()));
 }
 
 void tst_ModeMessage::reportReachesHiddenWindow()
@@ -196,7 +197,7 @@ void tst_ModeMessage::toolkitMessagesAreNotReports()
     probe.sendClientMessage(target, "_NET_WM_STATE", 32, 0, probe.atom("_NET_WM_STATE_ABOVE"));
     probe.sendClientMessage(target, "WM_PROTOCOLS", 32, probe.atom("_NET_WM_PING"), 0);
     // A report behind them: once it has been played, the two before it have been handled too.
-    probe.sendClientMessage(target, "WM_LUMIVANE_MESSAGE", 32, 0x01000000u);
+    probe.sendClientMessage(target, ChannelNames::Report, 32, 0x01000000u);
     QTRY_COMPARE_WITH_TIMEOUT(window.currentMode, 1, 20000);
     QCOMPARE(MessageCapture::lines(), QStringList {QStringLiteral("mode: 1 ,R: 0 ,G: 0 ,B: 0")});
 }

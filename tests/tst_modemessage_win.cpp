@@ -1,3 +1,4 @@
+#include "platform/ChannelNames.h"
 #include "support/OverlayOf_win.h"
 
 #include <QProcess>
@@ -29,7 +30,7 @@ private:
 
 void tst_ModeMessageWin::initTestCase()
 {
-    message = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+    message = RegisterWindowMessageA(ChannelNames::Report);
     QVERIFY(message >= 0xC000);
 }
 

@@ -1,5 +1,6 @@
 #include "MessageCapture.h"
 #include "overlay/Lumivane.h"
+#include "platform/ModeReport.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -14,7 +15,7 @@ namespace {
 
 quint32 report(int mode, int red = 0, int green = 0, int blue = 0)
 {
-    return quint32(mode) << 24 | quint32(red) << 16 | quint32(green) << 8 | quint32(blue);
+    return ModeReport {quint8(mode), quint8(red), quint8(green), quint8(blue)}.encode();
 }
 
 QList<double> alphas(const Lumivane &window)

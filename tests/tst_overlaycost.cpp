@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "platform/ModeReport.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
 
@@ -60,7 +61,7 @@ void tst_OverlayCost::colourShownAtOnce()
 
     PaintCounter counter(window.ringWidget);
     window.currentMode = 2;
-    QVERIFY(window.receiveReport(2u << 24 | 0x00ff00));
+    QVERIFY(window.receiveReport(ModeReport {2, 0, 255, 0}.encode()));
     QCOMPARE(window.ringWidget->pulseGroup->state(), QAbstractAnimation::Running);
     // The first pulse's first frame leaves the width where it rests: without a repaint of its
     // own the new colour would wait for the animation clock's next tick.
@@ -74,7 +75,7 @@ void tst_OverlayCost::burstKeepsOneCrossFade()
     // between: what each one leaves behind stays until the last, unless it is released at once.
     Lumivane window;
     for (int i = 0; i < 200; ++i)
-        QVERIFY(window.receiveReport(quint32(i % 4) << 24));
+        QVERIFY(window.receiveReport(ModeReport {quint8(i % 4)}.encode()));
     QCOMPARE(
         window.findChildren<QSequentialAnimationGroup *>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
     // The cross-fade's two steps, and the fade-in that the first report started.

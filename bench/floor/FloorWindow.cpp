@@ -1,6 +1,7 @@
 #include "FloorWindow.h"
 
 #include "platform/ModeChannel.h"
+#include "platform/ModeReport.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -30,12 +31,10 @@ FloorWindow::FloorWindow()
 
 void FloorWindow::receiveReport(quint32 parameter)
 {
-    const int mode = int((parameter >> 24) & 0xFF);
-    const int red = int((parameter >> 16) & 0xFF);
-    const int green = int((parameter >> 8) & 0xFF);
-    const int blue = int(parameter & 0xFF);
-    qDebug() << "mode:" << mode << ",R:" << red << ",G:" << green << ",B:" << blue;
-    color = QColor(red, green, blue);
+    const ModeReport report = ModeReport::decode(parameter);
+    qDebug() << "mode:" << report.mode << ",R:" << report.red << ",G:" << report.green
+             << ",B:" << report.blue;
+    color = QColor(report.red, report.green, report.blue);
     if (isHidden())
         show();
     else

@@ -2,6 +2,8 @@
 
 #include "XProbe.h"
 
+#include "platform/ChannelNames.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -46,7 +48,7 @@ bool OverlayProcess::start(const QProcessEnvironment &environment, const QString
 
     XProbe probe;
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (probe.selectionOwner("WM_LUMIVANE_MESSAGE") == XCB_WINDOW_NONE) {
+    while (probe.selectionOwner(ChannelNames::Report) == XCB_WINDOW_NONE) {
         if (deadline.hasExpired() || process.state() != QProcess::Running)
             return false;
         process.waitForReadyRead(20);

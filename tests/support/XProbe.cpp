@@ -1,5 +1,7 @@
 #include "XProbe.h"
 
+#include "platform/XAtom.h"
+
 #include <QDeadlineTimer>
 
 #include <cstdlib>
@@ -23,14 +25,7 @@ bool XProbe::isConnected() const
 
 xcb_atom_t XProbe::atom(const QByteArray &name)
 {
-    const xcb_intern_atom_cookie_t cookie =
-        xcb_intern_atom(connection, false, static_cast<uint16_t>(name.size()), name.constData());
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t result = reply->atom;
-    std::free(reply);
-    return result;
+    return XAtom::intern(connection, name.constData());
 }
 
 xcb_window_t XProbe::selectionOwner(const QByteArray &selection)

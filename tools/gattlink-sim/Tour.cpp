@@ -1,5 +1,7 @@
 #include "Tour.h"
 
+#include "platform/ModeReport.h"
+
 namespace {
 
 // Time for the overlay to come up after starting its companion.
@@ -9,14 +11,9 @@ constexpr int OpeningSpacingMs = 2000;
 // Long enough for the overlay to hide between two reports.
 constexpr int LoopSpacingMs = 10000;
 
-struct Report
-{
-    quint32 mode, red, green, blue;
-};
-
 // Each mode is entered (a mode change), then reported again with a colour (a colour change);
 // mode 0 always plays as a mode change, so it closes the cycle.
-constexpr Report Steps[] = {
+constexpr ModeReport Steps[] = {
     {1, 0, 0, 0},
     {1, 255, 64, 0},
     {2, 0, 0, 0},
@@ -31,11 +28,11 @@ constexpr int StepCount = int(sizeof Steps / sizeof Steps[0]);
 
 Tour::Step Tour::next()
 {
-    const Report &report = Steps[position];
+    const ModeReport &report = Steps[position];
     const int delay = position == 0 && opening ? FirstDelayMs : opening ? OpeningSpacingMs : LoopSpacingMs;
     if (++position == StepCount) {
         position = 0;
         opening = false;
     }
-    return {delay, report.mode << 24 | report.red << 16 | report.green << 8 | report.blue};
+    return {delay, report.encode()};
 }

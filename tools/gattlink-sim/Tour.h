@@ -12,7 +12,7 @@ public:
     {
         // How long after the previous report (or the start) this one is due.
         int delayMs;
-        // mode << 24 | R << 16 | G << 8 | B
+        // An encoded ModeReport.
         quint32 parameter;
     };
 

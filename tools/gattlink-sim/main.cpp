@@ -1,6 +1,6 @@
 #include "ParentProcess.h"
 #include "Tour.h"
-#include "tools/common/ReportSender.h"
+#include "platform/ReportSender.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

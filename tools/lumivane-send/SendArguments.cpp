@@ -1,5 +1,7 @@
 #include "SendArguments.h"
 
+#include "platform/ModeReport.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -62,13 +64,14 @@ SendArguments SendArguments::parse(const QStringList &arguments)
         if (arguments.size() != 4)
             return invalid(QStringLiteral("expected MODE R G B, got %1 argument(s)").arg(arguments.size()));
         static const char *const names[] = {"MODE", "R", "G", "B"};
+        quint32 values[4] = {};
         for (int i = 0; i < 4; ++i) {
-            quint32 value = 0;
-            if (!parseByte(arguments.at(i), &value))
+            if (!parseByte(arguments.at(i), &values[i]))
                 return invalid(QStringLiteral("%1 must be a decimal number from 0 to 255, not \"%2\"")
                                    .arg(QLatin1String(names[i]), arguments.at(i)));
-            parameter |= value << (24 - 8 * i);
         }
+        parameter =
+            ModeReport {quint8(values[0]), quint8(values[1]), quint8(values[2]), quint8(values[3])}.encode();
     }
 
     SendArguments result;

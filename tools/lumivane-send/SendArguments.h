@@ -13,7 +13,7 @@ struct SendArguments
     enum Action { Send, Help, Invalid };
 
     Action action = Invalid;
-    // The report to send: mode << 24 | R << 16 | G << 8 | B.
+    // The report to send, an encoded ModeReport.
     quint32 parameter = 0;
     // Why the arguments are invalid, in words for the user.
     QString error;

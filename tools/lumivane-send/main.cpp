@@ -1,5 +1,5 @@
 #include "SendArguments.h"
-#include "tools/common/ReportSender.h"
+#include "platform/ReportSender.h"
 
 #include <QStringList>
 

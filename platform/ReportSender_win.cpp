@@ -1,5 +1,7 @@
 #include "ReportSender.h"
 
+#include "ChannelNames.h"
+
 #include <QSharedMemory>
 
 #include <windows.h>
@@ -7,7 +9,7 @@
 struct ReportSender::Native
 {
     // Every process that registers the name gets the overlay's identifier.
-    UINT message = RegisterWindowMessageA("WM_LUMIVANE_MESSAGE");
+    UINT message = RegisterWindowMessageA(ChannelNames::Report);
 };
 
 ReportSender::ReportSender()
@@ -21,10 +23,11 @@ bool ReportSender::overlayRunning()
 {
     // A broadcast cannot tell whether anybody took it; the running overlay holds its instance
     // marker for as long as it lives.
-    QSharedMemory marker(QStringLiteral("flag"));
+    QSharedMemory marker(QLatin1String(ChannelNames::InstanceMarker));
     if (marker.attach(QSharedMemory::ReadOnly))
         return true;
-    error = QStringLiteral("no overlay is running (no instance marker \"flag\")");
+    error = QStringLiteral("no overlay is running (no instance marker \"%1\")")
+                .arg(QLatin1String(ChannelNames::InstanceMarker));
     return false;
 }
 

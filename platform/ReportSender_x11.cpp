@@ -1,15 +1,12 @@
 #include "ReportSender.h"
 
+#include "ChannelNames.h"
+#include "XAtom.h"
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-const char ChannelName[] = "WM_LUMIVANE_MESSAGE";
-
-} // namespace
 
 struct ReportSender::Native
 {
@@ -42,14 +39,8 @@ bool ReportSender::overlayRunning()
         return false;
     }
     // Look the atom up without creating it: while it does not exist, nothing owns the selection.
-    if (native->channel == XCB_ATOM_NONE) {
-        const xcb_intern_atom_cookie_t cookie =
-            xcb_intern_atom(connection, true, static_cast<uint16_t>(std::strlen(ChannelName)), ChannelName);
-        if (xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(connection, cookie, nullptr)) {
-            native->channel = reply->atom;
-            std::free(reply);
-        }
-    }
+    if (native->channel == XCB_ATOM_NONE)
+        native->channel = XAtom::intern(connection, ChannelNames::Report, true);
     if (native->channel != XCB_ATOM_NONE) {
         const xcb_get_selection_owner_cookie_t cookie = xcb_get_selection_owner(connection, native->channel);
         if (xcb_get_selection_owner_reply_t *reply =
@@ -61,7 +52,7 @@ bool ReportSender::overlayRunning()
         }
     }
     error = QStringLiteral("no overlay is running (nothing owns the selection \"%1\")")
-                .arg(QLatin1String(ChannelName));
+                .arg(QLatin1String(ChannelNames::Report));
     return false;
 }
 

@@ -1,0 +1,16 @@
+#ifndef CHANNELNAMES_H
+#define CHANNELNAMES_H
+
+// The names that the overlay and everything talking to it share.
+namespace ChannelNames {
+
+// The message that carries a report: a registered window message on Windows, a client message
+// type and the selection that the receiving window owns on X11.
+inline constexpr char Report[] = "WM_LUMIVANE_MESSAGE";
+
+// The key of the shared-memory segment that marks the running instance.
+inline constexpr char InstanceMarker[] = "flag";
+
+} // namespace ChannelNames
+
+#endif // CHANNELNAMES_H
