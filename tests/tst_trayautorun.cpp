@@ -1,3 +1,4 @@
+#include "MessageCapture.h"
 #include "platform/Autostart.h"
 #include "tray/SystemTray.h"
 
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void initialState_data();
     void initialState();
     void toggleWritesAndNextStartReadsBack();
+    void refusedToggleShowsStored_data();
+    void refusedToggleShowsStored();
 
 private:
     QString entryPath() const { return config->path() + QLatin1String("/autostart/lumivane.desktop"); }
@@ -108,6 +111,31 @@ void tst_TrayAutorun::toggleWritesAndNextStartReadsBack()
     }
     SystemTray tray(nullptr);
     QVERIFY(!autorunEntry(tray)->isChecked());
+}
+
+void tst_TrayAutorun::refusedToggleShowsStored_data()
+{
+    QTest::addColumn<QString>("configHome");
+
+    // Refused also to root: a folder where nobody may write; a regular file for the autostart folder.
+    QTest::newRow("read-only folder") << QStringLiteral("/proc");
+    QTest::newRow("file for the folder") << QString();
+}
+
+// The mark goes back to what is stored, without a second write: one warning, not two.
+void tst_TrayAutorun::refusedToggleShowsStored()
+{
+    QFETCH(QString, configHome);
+
+    if (configHome.isEmpty())
+        QVERIFY(QFile(config->filePath(QStringLiteral("autostart"))).open(QIODevice::WriteOnly));
+    else
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome));
+    SystemTray tray(nullptr);
+    const MessageCapture warnings(QtWarningMsg);
+    autorunEntry(tray)->trigger();
+    QVERIFY(!autorunEntry(tray)->isChecked());
+    QCOMPARE(MessageCapture::lines().size(), 1);
 }
 
 QTEST_MAIN(tst_TrayAutorun)
