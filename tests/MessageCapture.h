@@ -12,7 +12,7 @@ public:
     explicit MessageCapture(QtMsgType kind = QtDebugMsg)
     {
         lines().clear();
-        captured() = kind;
+        captured = kind;
         previous = qInstallMessageHandler(&MessageCapture::handle);
     }
     ~MessageCapture() { qInstallMessageHandler(previous); }
@@ -26,15 +26,11 @@ public:
     }
 
 private:
-    static QtMsgType &captured()
-    {
-        static QtMsgType kind = QtDebugMsg;
-        return kind;
-    }
+    static inline QtMsgType captured = QtDebugMsg;
 
     static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
     {
-        if (type == captured())
+        if (type == captured)
             lines().append(message);
     }
 
