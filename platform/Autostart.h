@@ -12,7 +12,8 @@ namespace Autostart {
 bool isEnabled(const QString &executablePath);
 
 // Stores the setting at once. Switched off, the entry stays and says so, rather than vanishing.
-void setEnabled(bool enabled, const QString &executablePath);
+// False, with a warning logged, when the setting could not be stored.
+bool setEnabled(bool enabled, const QString &executablePath);
 
 } // namespace Autostart
 

@@ -131,12 +131,15 @@ bool Autostart::isEnabled(const QString &executablePath)
     return command && *command == QStringList(executablePath);
 }
 
-void Autostart::setEnabled(bool enabled, const QString &executablePath)
+bool Autostart::setEnabled(bool enabled, const QString &executablePath)
 {
     const QString path = entryPath();
     const QString text = rewrittenEntry(readEntry(), enabled, executablePath);
+    // A folder that cannot be made shows as the save file failing to open.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0)
-        file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit())
+        return true;
+    qWarning("Autostart: could not write %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+    return false;
 }

@@ -1,4 +1,4 @@
-#include "Autostart.h"
+#include "Autostart_win.h"
 
 #include "LaunchCommand.h"
 
@@ -25,10 +25,23 @@ bool Autostart::isEnabled(const QString &executablePath)
     return LaunchCommand::runValueNames(run.value(valueName()), QDir::toNativeSeparators(executablePath));
 }
 
-void Autostart::setEnabled(bool enabled, const QString &executablePath)
+bool Autostart::setEnabled(bool enabled, const QString &executablePath)
 {
-    // The settings object writes the registry when it goes out of scope, before this returns.
     QSettings run(runKey(), QSettings::NativeFormat);
+    return setEnabled(enabled, executablePath, run);
+}
+
+bool Autostart::setEnabled(bool enabled, const QString &executablePath, QSettings &run)
+{
     run.setValue(
         valueName(), enabled ? LaunchCommand::runValue(QDir::toNativeSeparators(executablePath)) : QString());
+    // The registry takes the value at once, a file-backed store on sync(); either way the status then
+    // says whether it was refused.
+    run.sync();
+    if (run.status() == QSettings::NoError)
+        return true;
+    qWarning("Autostart: could not write the value %s in %s: %s", qUtf8Printable(valueName()),
+        qUtf8Printable(run.fileName()),
+        run.status() == QSettings::AccessError ? "access refused" : "format error");
+    return false;
 }

@@ -4,14 +4,15 @@
 #include <QStringList>
 #include <QtGlobal>
 
-// Collects the debug-log lines written while it exists, formatted as Qt's default handler
-// prints them (message text only).
+// Collects the log lines of one kind (debug unless told) written while it exists, formatted as
+// Qt's default handler prints them (message text only).
 class MessageCapture
 {
 public:
-    MessageCapture()
+    explicit MessageCapture(QtMsgType kind = QtDebugMsg)
     {
         lines().clear();
+        captured = kind;
         previous = qInstallMessageHandler(&MessageCapture::handle);
     }
     ~MessageCapture() { qInstallMessageHandler(previous); }
@@ -25,9 +26,11 @@ public:
     }
 
 private:
+    static inline QtMsgType captured = QtDebugMsg;
+
     static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
     {
-        if (type == QtDebugMsg)
+        if (type == captured)
             lines().append(message);
     }
 

@@ -1,3 +1,4 @@
+#include "MessageCapture.h"
 #include "platform/Autostart.h"
 
 #include <QDir>
@@ -84,11 +85,11 @@ void tst_Autostart::writesEntry()
         "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n");
 
     // Switched off, the entry is written even where there was none, hidden.
-    Autostart::setEnabled(false, Program);
+    QVERIFY(Autostart::setEnabled(false, Program));
     QCOMPARE(readAll(entryPath()), entry + "Hidden=true\n");
     QVERIFY(!Autostart::isEnabled(Program));
 
-    Autostart::setEnabled(true, Program);
+    QVERIFY(Autostart::setEnabled(true, Program));
     QCOMPARE(readAll(entryPath()), entry);
     QVERIFY(Autostart::isEnabled(Program));
 }
@@ -172,17 +173,25 @@ void tst_Autostart::location_data()
 {
     QTest::addColumn<QString>("configHome");
     QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("obstacle");
 
-    // "@" stands for a scratch folder that is also the working directory.
-    QTest::newRow("set") << QStringLiteral("@/config") << QStringLiteral("config");
-    QTest::newRow("unset") << QString() << QStringLiteral("home/.config");
-    QTest::newRow("relative, ignored") << QStringLiteral("config") << QStringLiteral("home/.config");
+    // "@" stands for a scratch folder that is also the working directory. A file made there first
+    // where the folder should be, and a folder outside it, refuse the entry, also to root.
+    const QString config = QStringLiteral("@/config");
+    QTest::newRow("set") << config << QStringLiteral("config") << QString();
+    QTest::newRow("unset") << QString() << QStringLiteral("home/.config") << QString();
+    QTest::newRow("relative, ignored")
+        << QStringLiteral("config") << QStringLiteral("home/.config") << QString();
+    QTest::newRow("read-only folder") << QStringLiteral("/proc") << QStringLiteral("/proc") << QString();
+    QTest::newRow("file for the folder")
+        << config << QStringLiteral("config") << QStringLiteral("config/autostart");
 }
 
 void tst_Autostart::location()
 {
     QFETCH(QString, configHome);
     QFETCH(QString, folder);
+    QFETCH(QString, obstacle);
 
     QTemporaryDir root;
     QVERIFY(root.isValid());
@@ -194,10 +203,16 @@ void tst_Autostart::location()
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.replace(QLatin1Char('@'), root.path())));
+    if (!obstacle.isEmpty())
+        writeAll(obstacle, "[Desktop Entry]\n");
+    const bool stored = obstacle.isEmpty() && QDir::isRelativePath(folder);
 
-    Autostart::setEnabled(true, Program);
-    QVERIFY(QFile::exists(root.filePath(folder + QLatin1String("/autostart/lumivane.desktop"))));
-    QVERIFY(Autostart::isEnabled(Program));
+    const MessageCapture warnings(QtWarningMsg);
+    QCOMPARE(Autostart::setEnabled(true, Program), stored);
+    QCOMPARE(MessageCapture::lines().size(), stored ? 0 : 1);
+    QCOMPARE(
+        QFileInfo(root.filePath(folder + QLatin1String("/autostart/lumivane.desktop"))).isFile(), stored);
+    QCOMPARE(Autostart::isEnabled(Program), stored);
 }
 
 void tst_Autostart::entryIsValid_data()

@@ -1,6 +1,8 @@
-#include "platform/Autostart.h"
+#include "MessageCapture.h"
+#include "platform/Autostart_win.h"
 
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void reads_data();
     void reads();
     void readingNeverWrites();
+    void refusedWrite();
 
 private:
     QVariant saved;
@@ -74,12 +77,12 @@ void tst_AutostartWin::switchesOnAndOff()
     QFETCH(QString, path);
     QFETCH(QString, stored);
 
-    Autostart::setEnabled(true, path);
+    QVERIFY(Autostart::setEnabled(true, path));
     QCOMPARE(storedValue(), QVariant(stored));
     QVERIFY(Autostart::isEnabled(path));
 
     // Switched off, the value stays, empty.
-    Autostart::setEnabled(false, path);
+    QVERIFY(Autostart::setEnabled(false, path));
     QVERIFY(QSettings(RunKey, QSettings::NativeFormat).contains(ValueName));
     QCOMPARE(storedValue(), QVariant(QString()));
     QVERIFY(!Autostart::isEnabled(path));
@@ -111,6 +114,16 @@ void tst_AutostartWin::readingNeverWrites()
 {
     QVERIFY(!Autostart::isEnabled(QStringLiteral("C:/Lumivane/lumivane.exe")));
     QVERIFY(!storedValue().isValid());
+}
+
+// Wine grants every registry write, so the refusal comes from a store whose file is a folder.
+void tst_AutostartWin::refusedWrite()
+{
+    const QTemporaryDir folder;
+    QSettings refusing(folder.path(), QSettings::IniFormat);
+    const MessageCapture warnings(QtWarningMsg);
+    QVERIFY(!Autostart::setEnabled(true, QStringLiteral("C:/Lumivane/lumivane.exe"), refusing));
+    QCOMPARE(MessageCapture::lines().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_AutostartWin)

@@ -1,3 +1,4 @@
+#include "MessageCapture.h"
 #include "platform/Autostart.h"
 #include "tray/SystemTray.h"
 
@@ -36,6 +37,7 @@ private Q_SLOTS:
     void initialState_data();
     void initialState();
     void toggleWritesAndNextStartReadsBack();
+    void refusedToggleShowsStored();
 
 private:
     QString entryPath() const { return config->path() + QLatin1String("/autostart/lumivane.desktop"); }
@@ -108,6 +110,18 @@ void tst_TrayAutorun::toggleWritesAndNextStartReadsBack()
     }
     SystemTray tray(nullptr);
     QVERIFY(!autorunEntry(tray)->isChecked());
+}
+
+// A regular file where the autostart folder should be refuses the entry, also to root (tst_autostart
+// has the other refusals). The mark goes back to what is stored without a second write: one warning.
+void tst_TrayAutorun::refusedToggleShowsStored()
+{
+    QVERIFY(QFile(config->filePath(QStringLiteral("autostart"))).open(QIODevice::WriteOnly));
+    SystemTray tray(nullptr);
+    const MessageCapture warnings(QtWarningMsg);
+    autorunEntry(tray)->trigger();
+    QVERIFY(!autorunEntry(tray)->isChecked());
+    QCOMPARE(MessageCapture::lines().size(), 1);
 }
 
 QTEST_MAIN(tst_TrayAutorun)

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QIcon>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QUrl>
 
 SystemTray::SystemTray(QObject *parent)
@@ -61,5 +62,11 @@ void SystemTray::open_url()
 
 void SystemTray::setAutorun(bool autorun)
 {
-    Autostart::setEnabled(autorun, QCoreApplication::applicationFilePath());
+    const QString self = QCoreApplication::applicationFilePath();
+    if (Autostart::setEnabled(autorun, self))
+        return;
+    // The mark shows what is stored, not a choice that was refused; set back quietly, so as not to
+    // write again.
+    const QSignalBlocker quiet(autorunAction);
+    autorunAction->setChecked(Autostart::isEnabled(self));
 }
