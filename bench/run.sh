@@ -5,13 +5,13 @@
 # Takes about four minutes. The figures are reported; the exit status says only whether it ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 bash scripts/install-deps.sh
 
 build=build/bench
-mkdir -p build
 echo "bench: building in $build" >&2
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_BUILD_BENCH=ON -DBUILD_TESTING=OFF \
-    >"$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 1; }
+configure_tree "$build.configure.log" "$build" -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_BUILD_BENCH=ON \
+    -DBUILD_TESTING=OFF
 cmake --build "$build" -j "$(nproc)" --target lumivane lumivane-floor lumivane-bench bench_paint >&2
 # The overlay starts its companion from its own folder, as it would beside the real one. The
 # stand-in does nothing: it waits on the input the overlay gives it, and reports nothing.

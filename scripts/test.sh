@@ -3,6 +3,7 @@
 # the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
@@ -14,8 +15,8 @@ run_suite() {
     local label=$1 dir=$2
     shift 2
     echo "== $label: build"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_DEVELOPER_MODE=ON "$@" >"$dir.configure.log" 2>&1 \
-        || { cat "$dir.configure.log"; return 1; }
+    configure_tree "$dir.configure.log" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_DEVELOPER_MODE=ON "$@" \
+        || return 1
     cmake --build "$dir" -j "$jobs"
     echo "== $label: test"
     local log="$dir/ctest.log" status=0
