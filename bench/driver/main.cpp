@@ -19,7 +19,7 @@ void usage()
 
 int main(int argc, char *argv[])
 {
-    Bench::Options options;
+    BenchOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc) {
