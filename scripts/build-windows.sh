@@ -8,6 +8,7 @@
 # elsewhere a missing SDK skips the Windows build with a loud warning and exit status 3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 dir=${1:-build/windows}
 sdk=${LUMIVANE_QT_MINGW:-../shared/qt5-mingw-x86_64.tar.xz}
 
@@ -39,8 +40,7 @@ else
 fi
 
 echo "== Windows: build"
-cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake" \
-    -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_DEVELOPER_MODE=ON \
-    >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; exit 1; }
+configure_tree "$dir/configure.log" "$dir" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw64.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DLUMIVANE_DEVELOPER_MODE=ON
 cmake --build "$dir" -j "$(nproc)"
 cmake --build "$dir" --target installer

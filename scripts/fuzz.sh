@@ -5,11 +5,11 @@
 #   fuzz.sh [SECONDS]    (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 seconds=${1:-30}
 
 mkdir -p build/fuzz/corpus
-CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >build/fuzz.configure.log 2>&1 \
-    || { cat build/fuzz.configure.log; exit 1; }
+CXX=clang++ configure_tree build/fuzz.configure.log build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/fuzz --target fuzz_devicebroadcast
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     build/fuzz/tests/fuzz/fuzz_devicebroadcast -max_total_time="$seconds" -print_final_stats=1 \

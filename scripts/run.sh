@@ -5,11 +5,11 @@
 # screenshots of the overlay, prints where they are and exits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 bash scripts/install-deps.sh
 
 build=build/run
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >"$build.configure.log" 2>&1 \
-    || { cat "$build.configure.log"; exit 1; }
+configure_tree "$build.configure.log" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 cmake --build "$build" -j "$(nproc)"
 program=$PWD/$build/app/lumivane
 # Without the accessory nothing would ever report: the simulator stands in as the companion that

@@ -5,6 +5,7 @@
 #   test-windows.sh [build directory]         (default: build/windows)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 dir=${1:-build/windows}
 
 status=0
@@ -19,11 +20,9 @@ export WINEPREFIX=$PWD/$dir/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-xvfb_pid=
 cleanup() {
     wineserver -k 2>/dev/null || true
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-    return 0
+    stop_xvfb
 }
 trap cleanup EXIT
 
@@ -34,12 +33,8 @@ fail() {
     exit 1
 }
 
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1920x1080x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 30 display_number <&"$display_fd" || fail "Xvfb did not start: $(cat "$dir/xvfb.log")"
-exec {display_fd}>&-
-export DISPLAY=":$display_number"
+start_xvfb 1920x1080 "$dir/xvfb.log" || fail "Xvfb did not start: $(cat "$dir/xvfb.log")"
+export DISPLAY=$xvfb_display
 
 echo "== Windows: Wine prefix $WINEPREFIX"
 command -v wine >/dev/null || fail "wine is not installed"

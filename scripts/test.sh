@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the Linux suite on X servers of its own,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows suite.
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, one short pass of the
+# benchmarks, and the Windows suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
@@ -14,8 +16,8 @@ run_suite() {
     local label=$1 dir=$2
     shift 2
     echo "== $label: build"
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_DEVELOPER_MODE=ON "$@" >"$dir.configure.log" 2>&1 \
-        || { cat "$dir.configure.log"; return 1; }
+    configure_tree "$dir.configure.log" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVANE_DEVELOPER_MODE=ON "$@" \
+        || return 1
     cmake --build "$dir" -j "$jobs"
     echo "== $label: test"
     local log="$dir/ctest.log" status=0
@@ -38,8 +40,24 @@ count_tests() {
 status=0
 mkdir -p build
 start=$SECONDS
-run_suite "Linux" build/tests || status=1
+run_suite "Linux" build/tests -DLUMIVANE_BUILD_BENCH=ON || status=1
 linux_seconds=$((SECONDS - start))
+
+# The benchmarks built in the plain tree and run once, briefly: the figures fail nothing, only a
+# driver that does not get through its scenarios does.
+echo "== Benchmarks: smoke run"
+start=$SECONDS
+if bash bench/run.sh --build build/tests --smoke >build/bench-smoke.txt 2>build/bench-smoke.log; then
+    total_passed=$((total_passed + 1))
+    cat build/bench-smoke.txt
+else
+    total_failed=$((total_failed + 1))
+    status=1
+    cat build/bench-smoke.txt
+    tail -n 60 build/bench-smoke.log
+fi
+bench_seconds=$((SECONDS - start))
+
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -61,7 +79,8 @@ start=$SECONDS
 bash scripts/test-windows.sh build/windows 2>&1 | tee build/windows.log || status=1
 windows_seconds=$((SECONDS - start))
 count_tests build/windows.log
-echo "time: Linux suite ${linux_seconds} s, Windows build and suite under Wine ${windows_seconds} s"
+echo "time: Linux suite ${linux_seconds} s, benchmark smoke run ${bench_seconds} s," \
+    "Windows build and suite under Wine ${windows_seconds} s"
 
 echo "tests: $total_passed passed, $total_failed failed"
 exit $status

@@ -10,23 +10,20 @@ if [[ ${1:-} == --screen ]]; then
     shift 2
 fi
 
+source "$(dirname "$0")/../scripts/lib.sh"
+
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-test.XXXXXX")
-xvfb_pid=
 cleanup() {
-    [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_xvfb
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 "${screen}x24" -nolisten tcp -noreset >"$scratch/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 30 display_number <&"$display_fd" || { echo "Xvfb did not start:" >&2; cat "$scratch/xvfb.log" >&2; exit 1; }
-exec {display_fd}>&-
+start_xvfb "$screen" "$scratch/xvfb.log" || { echo "Xvfb did not start:" >&2; cat "$scratch/xvfb.log" >&2; exit 1; }
 
 mkdir -p "$scratch/tmp" "$scratch/config" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
-export DISPLAY=":$display_number"
+export DISPLAY=$xvfb_display
 export TMPDIR="$scratch/tmp"
 export XDG_CONFIG_HOME="$scratch/config"
 export XDG_RUNTIME_DIR="$scratch/runtime"

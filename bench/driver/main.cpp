@@ -11,17 +11,25 @@ namespace {
 void usage()
 {
     std::fprintf(stderr,
-        "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--runs N] [--cycles N]\n"
-        "                      [--warmup-storms N] [--storms N] [--storm-size N] [--idle-seconds N]\n");
+        "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--smoke] [--runs N]\n"
+        "                      [--cycles N] [--warmup-storms N] [--storms N] [--storm-size N]\n"
+        "                      [--idle-seconds N]\n");
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    Bench::Options options;
+    BenchOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--smoke") {
+            // One short pass through every scenario: that the driver and both programs get through
+            // them, not figures to compare. Options after it still apply.
+            options.runs = options.cycles = options.warmupStorms = options.storms = 1;
+            options.idleSeconds = 1;
+            continue;
+        }
         if (i + 1 >= argc) {
             usage();
             return 2;

@@ -1,0 +1,21 @@
+#ifndef BENCHOPTIONS_H
+#define BENCHOPTIONS_H
+
+#include <string>
+
+// What the driver measures and how often, as given on its command line.
+struct BenchOptions
+{
+    std::string overlay;
+    std::string floor;
+    std::string workDirectory;
+    std::string paintResults;
+    int runs = 5;
+    int cycles = 7;
+    int warmupStorms = 4;
+    int storms = 3;
+    int stormSize = 6000;
+    int idleSeconds = 60;
+};
+
+#endif // BENCHOPTIONS_H

@@ -1,0 +1,26 @@
+#ifndef FIGURES_H
+#define FIGURES_H
+
+#include <limits>
+#include <vector>
+
+// A figure that could not be taken: the table shows it as "n/a".
+constexpr double NotMeasured = std::numeric_limits<double>::quiet_NaN();
+
+// What the scenarios measured of one program.
+struct Figures
+{
+    std::vector<double> startup, startupCpu, rssStart, pssStart, rssDisplay, firstReport, modeReport,
+        colorReport, modeCpu, pulseCpu, stormDrain, stormResponse, growth;
+    long holdDrawings = 0;
+    long stormSent = 0;
+    long stormLogged = 0;
+    double idleTicks = 0;
+    double idleSwitches = 0;
+    int libraries = 0;
+    bool docked = false;
+    // The mode the program shows, as the sender follows it.
+    int mode = 0;
+};
+
+#endif // FIGURES_H

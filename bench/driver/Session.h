@@ -1,0 +1,42 @@
+#ifndef SESSION_H
+#define SESSION_H
+
+#include "Clock.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct BenchOptions;
+struct Stage;
+class Subject;
+
+// The overlay and the floor side by side (stages()[0] and stages()[1]) and the one loop that
+// handles the events of both X servers while a scenario waits.
+class Session
+{
+public:
+    explicit Session(const BenchOptions &options);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    const std::vector<std::unique_ptr<Stage>> &stages() const { return all; }
+
+    bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    void waitUntil(TimePoint moment);
+    // Until neither program shows its window; false after 15 s.
+    bool waitHidden();
+
+    // Sends the report and returns the time until the pixel at (x, y) satisfies accept.
+    double reportToPixel(
+        Subject &subject, uint32_t parameter, int x, int y, std::function<bool(uint32_t)> accept);
+
+private:
+    void pump(int maxWaitMs);
+
+    std::vector<std::unique_ptr<Stage>> all;
+};
+
+#endif // SESSION_H

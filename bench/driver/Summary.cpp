@@ -1,0 +1,120 @@
+#include "Summary.h"
+
+#include "BenchOptions.h"
+#include "Figures.h"
+#include "ResultTable.h"
+#include "Statistics.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+Summary::Summary(const BenchOptions &options, const Figures &overlay, const Figures &floor)
+    : options(options)
+    , overlayFigures(overlay)
+    , floorFigures(floor)
+{
+}
+
+void Summary::readPaintResults(ResultTable &table) const
+{
+    // Qt Test's CSV lines: "function","data tag","metric",value per iteration,total,iterations.
+    std::map<std::string, double> perFrame;
+    std::ifstream file(options.paintResults);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        for (std::string field; std::getline(stream, field, ',');) {
+            if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+                field = field.substr(1, field.size() - 2);
+            fields.push_back(field);
+        }
+        if (fields.size() >= 4 && fields[2] == "WalltimeMilliseconds")
+            perFrame[fields[0]] = std::strtod(fields[3].c_str(), nullptr);
+    }
+    auto value = [&perFrame](const std::string &name) {
+        const auto found = perFrame.find(name);
+        return found == perFrame.end() ? NotMeasured : found->second;
+    };
+    using Unit = ResultTable::Unit;
+    table.addLimit("paint per frame: whole overlay / floor window", Unit::Milliseconds, value("wholeOverlay"),
+        value("floorWindow"), 0.5);
+    table.addInfo("paint per frame: window disc", Unit::Milliseconds, value("windowDisc"), NotMeasured);
+    table.addInfo("paint per frame: circle", Unit::Milliseconds, value("circleRipple"), NotMeasured);
+    table.addInfo("paint per frame: ring", Unit::Milliseconds, value("ringPulse"), NotMeasured);
+    table.addInfo("paint per frame: icon label", Unit::Milliseconds, value("iconLabelFading"), NotMeasured);
+}
+
+void Summary::fill(ResultTable &table) const
+{
+    using Unit = ResultTable::Unit;
+    using Statistics::median;
+    using Statistics::percentile;
+    const Figures &o = overlayFigures;
+    const Figures &f = floorFigures;
+    const std::string runs = " (median of " + std::to_string(options.runs) + ")";
+
+    table.addRatio(
+        "start-up, exec to idle" + runs, Unit::Milliseconds, median(o.startup), median(f.startup), 1.3);
+    table.addInfo("start-up CPU time" + runs, Unit::Milliseconds, median(o.startupCpu), median(f.startupCpu));
+    table.addText("tray icon docked and drawn", o.docked ? "yes" : "no", f.docked ? "yes" : "no", "-", "");
+    table.addRatio("RSS idle after start" + runs, Unit::KiB, median(o.rssStart), median(f.rssStart), 1.2);
+    table.addRatio(
+        "RSS idle after first display" + runs, Unit::KiB, median(o.rssDisplay), median(f.rssDisplay), 1.2);
+    table.addInfo("PSS idle after start" + runs, Unit::KiB, median(o.pssStart), median(f.pssStart));
+    table.addInfo("shared objects mapped", Unit::Count, o.libraries, f.libraries);
+
+    table.addInfo("report to pixel: first after start" + runs, Unit::Milliseconds, median(o.firstReport),
+        median(f.firstReport));
+    const std::string modeCount = " (" + std::to_string(o.modeReport.size()) + " reports)";
+    table.addRatio("report to pixel: mode change, median" + modeCount, Unit::Milliseconds,
+        median(o.modeReport), median(f.modeReport), 1.25);
+    table.addRatio("report to pixel: mode change, 90th pct." + modeCount, Unit::Milliseconds,
+        percentile(o.modeReport, 90), percentile(f.modeReport, 90), 1.5);
+    const std::string colorCount = " (" + std::to_string(o.colorReport.size()) + " reports)";
+    table.addRatio("report to pixel: colour change, median" + colorCount, Unit::Milliseconds,
+        median(o.colorReport), median(f.colorReport), 1.25);
+    table.addRatio("report to pixel: colour change, 90th pct." + colorCount, Unit::Milliseconds,
+        percentile(o.colorReport, 90), percentile(f.colorReport, 90), 1.5);
+    table.addLimit("drawings during the static hold (" + std::to_string(options.cycles) + " holds)",
+        Unit::Count, double(o.holdDrawings), double(f.holdDrawings), 0);
+
+    table.addInfo(
+        "CPU during a mode change (median)", Unit::CpuPerSecond, median(o.modeCpu), median(f.modeCpu));
+    table.addInfo(
+        "CPU during a ring pulse (median)", Unit::CpuPerSecond, median(o.pulseCpu), median(f.pulseCpu));
+    readPaintResults(table);
+
+    const std::string stormText = " (" + std::to_string(options.warmupStorms + options.storms) +
+        " storms of " + std::to_string(options.stormSize) + ")";
+    table.addText("storm: reports logged" + stormText,
+        std::to_string(o.stormLogged) + "/" + std::to_string(o.stormSent),
+        std::to_string(f.stormLogged) + "/" + std::to_string(f.stormSent), "all",
+        ResultTable::verdict(o.stormSent > 0 && o.stormLogged == o.stormSent));
+    table.addInfo("storm: time to log every report (median)", Unit::Milliseconds, median(o.stormDrain),
+        median(f.stormDrain));
+    bool responsive = !o.stormResponse.empty();
+    for (double latency : o.stormResponse)
+        responsive = responsive && !std::isnan(latency);
+    char response[64];
+    std::snprintf(response, sizeof response, "%.1f ms", Statistics::percentile(o.stormResponse, 100));
+    char floorResponse[64];
+    std::snprintf(
+        floorResponse, sizeof floorResponse, "%.1f ms", Statistics::percentile(f.stormResponse, 100));
+    table.addText("storm: report to pixel right after (slowest)", responsive ? response : "none shown",
+        floorResponse, "shown", ResultTable::verdict(responsive));
+    table.addLimit("RSS growth over " + std::to_string(options.stormSize) + " reports after " +
+            std::to_string(options.warmupStorms) + " storms (median of " + std::to_string(options.storms) +
+            ")",
+        Unit::KiB, median(o.growth), median(f.growth), 64);
+
+    const std::string idle = "idle hidden " + std::to_string(options.idleSeconds) + " s: ";
+    table.addLimit(idle + "CPU ticks", Unit::Count, o.idleTicks, f.idleTicks, 0);
+    table.addLimit(idle + "context switches", Unit::Count, o.idleSwitches, f.idleSwitches, 0);
+}
