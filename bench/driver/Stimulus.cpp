@@ -1,5 +1,7 @@
 #include "Stimulus.h"
 
+#include "platform/ModeReport.h"
+
 #include <cstdlib>
 
 namespace Stimulus {
@@ -23,8 +25,7 @@ int channel(uint32_t pixel, int shift)
 
 uint32_t report(int mode, Rgb color)
 {
-    return uint32_t(mode) << 24 | uint32_t(color.red) << 16 | uint32_t(color.green) << 8 |
-        uint32_t(color.blue);
+    return ModeReport {uint8_t(mode), uint8_t(color.red), uint8_t(color.green), uint8_t(color.blue)}.encode();
 }
 
 bool drawn(uint32_t pixel)

@@ -3,6 +3,8 @@
 #include "TrayHost.h"
 #include "XServer.h"
 
+#include "platform/ChannelNames.h"
+
 #include <xcb/damage.h>
 #include <xcb/xfixes.h>
 
@@ -26,7 +28,7 @@ Subject::Subject(std::string label, std::string executable, std::vector<std::str
     , tray(tray)
     , workDirectory(std::move(workDirectory))
 {
-    channelAtom = server.atom("WM_LUMIVANE_MESSAGE");
+    channelAtom = server.atom(ChannelNames::Report);
     xcb_xfixes_select_selection_input(server.connection(), server.screen()->root, channelAtom,
         XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
             XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |

@@ -1,5 +1,7 @@
 #include "XServer.h"
 
+#include "platform/XAtom.h"
+
 #include <xcb/damage.h>
 #include <xcb/xfixes.h>
 
@@ -92,13 +94,7 @@ XServer::~XServer()
 
 xcb_atom_t XServer::atom(const char *atomName)
 {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        conn, xcb_intern_atom(conn, false, uint16_t(std::strlen(atomName)), atomName), nullptr);
-    if (!reply)
-        return XCB_ATOM_NONE;
-    const xcb_atom_t result = reply->atom;
-    std::free(reply);
-    return result;
+    return XAtom::intern(conn, atomName);
 }
 
 bool XServer::pixel(xcb_window_t window, int x, int y, uint32_t *value)
