@@ -4,14 +4,15 @@
 #include <QStringList>
 #include <QtGlobal>
 
-// Collects the debug-log lines written while it exists, formatted as Qt's default handler
-// prints them (message text only).
+// Collects the debug-log lines (or the lines of another type) written while it exists,
+// formatted as Qt's default handler prints them (message text only).
 class MessageCapture
 {
 public:
-    MessageCapture()
+    explicit MessageCapture(QtMsgType type = QtDebugMsg)
     {
         lines().clear();
+        kept() = type;
         previous = qInstallMessageHandler(&MessageCapture::handle);
     }
     ~MessageCapture() { qInstallMessageHandler(previous); }
@@ -25,9 +26,15 @@ public:
     }
 
 private:
+    static QtMsgType &kept()
+    {
+        static QtMsgType type = QtDebugMsg;
+        return type;
+    }
+
     static void handle(QtMsgType type, const QMessageLogContext &, const QString &message)
     {
-        if (type == QtDebugMsg)
+        if (type == kept())
             lines().append(message);
     }
 
