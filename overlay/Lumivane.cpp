@@ -224,7 +224,7 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
 
 void Lumivane::playModeChange(int mode)
 {
-    if (isHidden())
+    if (isHiddenOrHiding())
         showapp();
 
     // The label faded out is the one of the mode before in the accessory's cycle 0-1-2-3.
@@ -251,7 +251,7 @@ void Lumivane::playModeChange(int mode)
 
 void Lumivane::playColorChange(int red, int green, int blue)
 {
-    if (isHidden())
+    if (isHiddenOrHiding())
         showapp();
     ringWidget->ringColor = QColor(red, green, blue, 255);
     // Shown at once: the pulse's first frame only repaints when its width moves.
@@ -269,6 +269,7 @@ void Lumivane::fadeTo(qreal endOpacity)
     fade->setStartValue(1.0 - endOpacity);
     fade->setEndValue(endOpacity);
     if (endOpacity == 0.0) {
+        fadeOut = fade;
         connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
         // Qt trims its pixmap cache (the tray icon at the tray's size, among others) on a 30 s
         // timer for as long as the cache holds anything; hidden, the overlay needs none of it,
@@ -276,6 +277,13 @@ void Lumivane::fadeTo(qreal endOpacity)
         connect(fade, &QAbstractAnimation::finished, this, [] { QPixmapCache::clear(); });
     }
     fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+bool Lumivane::isHiddenOrHiding() const
+{
+    // A report during the fade-out shows the window again, as one to a hidden window does;
+    // otherwise it would play unseen and the window hide at the end of the fade.
+    return isHidden() || (fadeOut && fadeOut->state() == QAbstractAnimation::Running);
 }
 
 void Lumivane::startCompanion()

@@ -8,6 +8,7 @@
 
 class DeviceWatcher;
 class QProcess;
+class QPropertyAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
@@ -62,12 +63,16 @@ private:
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
+    bool isHiddenOrHiding() const;
     void startCompanion();
     static QPixmap paintedDisc(qreal ratio);
 
     // The cross-fade still running, stopped by the next mode change so that two never fight
     // over the same labels.
     QPointer<QSequentialAnimationGroup> crossFade;
+
+    // The fade-out last started, which hides the window if it runs to its end.
+    QPointer<QPropertyAnimation> fadeOut;
 
     // Null until construction creates it; the native window may deliver messages before then.
     DeviceWatcher *deviceWatcher = nullptr;

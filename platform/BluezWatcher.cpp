@@ -4,10 +4,12 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QDebug>
 
 namespace {
 
@@ -20,6 +22,14 @@ const QString UuidsProperty = QStringLiteral("UUIDs");
 
 using InterfaceMap = QMap<QString, QVariantMap>;
 
+// The shapes in which BlueZ sends what the watcher reads.
+const QString InterfacesAddedSignature = QStringLiteral("oa{sa{sv}}");
+const QString InterfacesRemovedSignature = QStringLiteral("oas");
+const QString PropertiesChangedSignature = QStringLiteral("sa{sv}as");
+const QString ManagedObjectsSignature = QStringLiteral("a{oa{sa{sv}}}");
+const QString ConnectedSignature = QStringLiteral("b");
+const QString UuidsSignature = QStringLiteral("as");
+
 // Arguments that QtDBus could not turn into plain Qt types on its own stay as QDBusArgument.
 template<typename T>
 T argumentAs(const QVariant &value)
@@ -27,6 +37,15 @@ T argumentAs(const QVariant &value)
     if (value.userType() == qMetaTypeId<QDBusArgument>())
         return qdbus_cast<T>(value.value<QDBusArgument>());
     return value.value<T>();
+}
+
+// The D-Bus signature of a value inside a variant: QtDBus hands basic values over as Qt types and
+// keeps the rest as QDBusArgument.
+QString signatureOf(const QVariant &value)
+{
+    if (value.userType() == qMetaTypeId<QDBusArgument>())
+        return value.value<QDBusArgument>().currentSignature();
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(value.userType()));
 }
 
 } // namespace
@@ -61,9 +80,9 @@ bool BluezWatcher::start()
 
 void BluezWatcher::onInterfacesAdded(const QDBusMessage &message)
 {
-    const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 2)
+    if (!isShaped(message.member(), message.signature(), InterfacesAddedSignature))
         return;
+    const QList<QVariant> arguments = message.arguments();
     const InterfaceMap interfaces = argumentAs<InterfaceMap>(arguments.at(1));
     const auto device = interfaces.constFind(Device1);
     if (device != interfaces.constEnd())
@@ -72,17 +91,19 @@ void BluezWatcher::onInterfacesAdded(const QDBusMessage &message)
 
 void BluezWatcher::onInterfacesRemoved(const QDBusMessage &message)
 {
-    const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 2)
+    if (!isShaped(message.member(), message.signature(), InterfacesRemovedSignature))
         return;
+    const QList<QVariant> arguments = message.arguments();
     if (argumentAs<QStringList>(arguments.at(1)).contains(Device1))
         removeDevice(argumentAs<QDBusObjectPath>(arguments.at(0)).path());
 }
 
 void BluezWatcher::onPropertiesChanged(const QDBusMessage &message)
 {
+    if (!isShaped(message.member(), message.signature(), PropertiesChangedSignature))
+        return;
     const QList<QVariant> arguments = message.arguments();
-    if (arguments.size() < 2 || arguments.at(0).toString() != Device1)
+    if (arguments.at(0).toString() != Device1)
         return;
     updateDevice(message.path(), argumentAs<QVariantMap>(arguments.at(1)), true);
 }
@@ -110,7 +131,8 @@ void BluezWatcher::readDevices(bool announce)
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, pending, announce] {
         pending->deleteLater();
         const QDBusMessage reply = pending->reply();
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        if (reply.type() != QDBusMessage::ReplyMessage ||
+            !isShaped(QStringLiteral("GetManagedObjects reply"), reply.signature(), ManagedObjectsSignature))
             return;
         const QDBusArgument objects = reply.arguments().at(0).value<QDBusArgument>();
         objects.beginMap();
@@ -130,12 +152,20 @@ void BluezWatcher::readDevices(bool announce)
 
 void BluezWatcher::updateDevice(const QString &path, const QVariantMap &properties, bool announce)
 {
+    // A change in which either property has another type than BlueZ gives it is ignored whole.
+    const auto connected = properties.constFind(ConnectedProperty);
+    if (connected != properties.constEnd() &&
+        !isShaped(ConnectedProperty, signatureOf(connected.value()), ConnectedSignature))
+        return;
+    const auto uuids = properties.constFind(UuidsProperty);
+    if (uuids != properties.constEnd() &&
+        !isShaped(UuidsProperty, signatureOf(uuids.value()), UuidsSignature))
+        return;
+
     Device &device = devices[path];
     const bool before = AccessoryMatch::isAccessoryDevice(device.connected, device.uuids);
-    const auto connected = properties.constFind(ConnectedProperty);
     if (connected != properties.constEnd())
         device.connected = connected.value().toBool();
-    const auto uuids = properties.constFind(UuidsProperty);
     if (uuids != properties.constEnd())
         device.uuids = argumentAs<QStringList>(uuids.value());
     const bool after = AccessoryMatch::isAccessoryDevice(device.connected, device.uuids);
@@ -145,6 +175,21 @@ void BluezWatcher::updateDevice(const QString &path, const QVariantMap &properti
         Q_EMIT accessoryArrived();
     else
         Q_EMIT accessoryRemoved();
+}
+
+bool BluezWatcher::isShaped(const QString &what, const QString &signature, const QString &expected)
+{
+    // QtDBus reads an argument as whatever it is asked for, out of bounds when its shape is
+    // another: what the service sends is read only in the shape BlueZ gives it. One warning
+    // per kind, however often a broken service sends it.
+    if (signature == expected)
+        return true;
+    if (!warned.contains(what)) {
+        warned.insert(what);
+        qWarning().noquote() << QStringLiteral("Ignoring %1 from %2 with signature \"%3\" (expected \"%4\")")
+                                    .arg(what, BluezService, signature, expected);
+    }
+    return false;
 }
 
 void BluezWatcher::removeDevice(const QString &path)

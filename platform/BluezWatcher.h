@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 class QDBusMessage;
@@ -45,9 +46,13 @@ private:
     void readDevices(bool announce);
     void updateDevice(const QString &path, const QVariantMap &properties, bool announce);
     void removeDevice(const QString &path);
+    // Whether data from the service has the signature BlueZ sends; warns once per kind if not.
+    bool isShaped(const QString &what, const QString &signature, const QString &expected);
 
     QDBusConnection bus;
     QHash<QString, Device> devices;
+    // The kinds of malformed data warned about so far.
+    QSet<QString> warned;
 };
 
 #endif // BLUEZWATCHER_H

@@ -9,6 +9,7 @@ namespace {
 
 const QString Service = QStringLiteral("org.bluez");
 const QString Device1 = QStringLiteral("org.bluez.Device1");
+const QString MockInterface = QStringLiteral("org.bluez.Mock");
 constexpr int WaitMs = 30000;
 
 } // namespace
@@ -51,7 +52,7 @@ bool MockBluez::start(const QString &templateName)
         error = QStringLiteral("the mock did not take its bus name");
         return false;
     }
-    return call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock"), QStringLiteral("AddAdapter"),
+    return call(QStringLiteral("/"), MockInterface, QStringLiteral("AddAdapter"),
         {QStringLiteral("hci0"), QStringLiteral("lumivane-test")});
 }
 
@@ -68,7 +69,7 @@ bool MockBluez::stop()
 QString MockBluez::addDevice(const QString &address, const QStringList &uuids, bool connected)
 {
     QVariant path;
-    if (!call(QStringLiteral("/"), QStringLiteral("org.bluez.Mock"), QStringLiteral("AddDevice"),
+    if (!call(QStringLiteral("/"), MockInterface, QStringLiteral("AddDevice"),
             {QStringLiteral("hci0"), address, QString(QStringLiteral("device ") + address)}, &path))
         return QString();
     const QString device = path.toString();
@@ -92,6 +93,28 @@ bool MockBluez::removeDevice(const QString &device)
 {
     return call(QStringLiteral("/org/bluez/hci0"), QStringLiteral("org.bluez.Adapter1"),
         QStringLiteral("RemoveDevice"), {QVariant::fromValue(QDBusObjectPath(device))});
+}
+
+bool MockBluez::answerManagedObjects(const QString &signature, const QString &value)
+{
+    return addMethod(QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+        QStringLiteral("GetManagedObjects"), signature, QStringLiteral("ret = ") + value);
+}
+
+bool MockBluez::emitSignal(const QString &path, const QString &interface, const QString &member,
+    const QString &signature, const QString &arguments)
+{
+    const QString code = QStringLiteral("self.EmitSignalDetailed('%1', '%2', '%3', %4, {'path': '%5'})")
+                             .arg(interface, member, signature, arguments, path);
+    return addMethod(MockInterface, QStringLiteral("Emit"), QString(), code) &&
+        call(QStringLiteral("/"), MockInterface, QStringLiteral("Emit"), {});
+}
+
+bool MockBluez::addMethod(
+    const QString &interface, const QString &name, const QString &resultSignature, const QString &code)
+{
+    return call(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"),
+        {interface, name, QString(), resultSignature, code});
 }
 
 bool MockBluez::updateProperties(const QString &device, const QVariantMap &properties)

@@ -34,12 +34,21 @@ public:
     // Removes the device as BlueZ does when it is forgotten (InterfacesRemoved).
     bool removeDevice(const QString &device);
 
+    // Data no BlueZ sends, in the given D-Bus signature, the value written in Python: the answer
+    // to every later GetManagedObjects, or one signal from the object at the given path.
+    bool answerManagedObjects(const QString &signature, const QString &value);
+    bool emitSignal(const QString &path, const QString &interface, const QString &member,
+        const QString &signature, const QString &arguments);
+
     QString lastError() const { return error; }
 
 private:
     bool call(const QString &path, const QString &interface, const QString &method,
         const QVariantList &arguments, QVariant *result = nullptr);
     bool updateProperties(const QString &device, const QVariantMap &properties);
+    // Gives the mock's root object a method that runs the given Python code.
+    bool addMethod(
+        const QString &interface, const QString &name, const QString &resultSignature, const QString &code);
 
     QDBusConnection bus;
     QProcess daemon;

@@ -1,3 +1,4 @@
+#include "MessageCapture.h"
 #include "MockBluez.h"
 #include "platform/BluezWatcher.h"
 
@@ -23,6 +24,8 @@ private Q_SLOTS:
     void otherDevicesAreIgnored();
     void deviceConnectedAtStartIsPresentNotArrival();
     void bluezLeavingRemovesAndReturningReads();
+    void malformedDataIsIgnored_data();
+    void malformedDataIsIgnored();
     void unreachableBusFailsToStart();
 
 private:
@@ -39,6 +42,8 @@ namespace {
 constexpr int WaitMs = 30000;
 const QString Accessory = QStringLiteral("C0:FF:EE:00:00:01");
 const QString Headset = QStringLiteral("C0:FF:EE:00:00:02");
+// A device that only malformed data speaks of.
+const QString Stranger = QStringLiteral("/org/bluez/hci0/dev_C0_FF_EE_00_00_09");
 
 } // namespace
 
@@ -162,6 +167,57 @@ void tst_BluezWatcher::bluezLeavingRemovesAndReturningReads()
     QVERIFY(bluez->setConnected(MockBluez::ConnectedAccessory, false));
     QTRY_COMPARE_WITH_TIMEOUT(removed->count(), 2, WaitMs);
     QCOMPARE(arrived->count(), 2);
+}
+
+void tst_BluezWatcher::malformedDataIsIgnored_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QString>("signature");
+    QTest::addColumn<QString>("value");
+    const auto row = [](const char *member, const char *signature, const char *value) {
+        QTest::addRow("%s %s", member, signature) << member << signature << value;
+    };
+    // Values in Python. Those of the well-formed signatures have a property of another type.
+    row("PropertiesChanged", "sa{si}as", "['org.bluez.Device1', {'Connected': 1}, []]");
+    row("PropertiesChanged", "sa{sv}as",
+        "['org.bluez.Device1', {'Connected': 'yes', 'UUIDs': ['00001812-0000-1000-8000-00805f9b34fb']}, []]");
+    row("InterfacesAdded", "oa{sv}", "[dbus.ObjectPath('/d'), {'Connected': True}]");
+    row("InterfacesAdded", "oa{ss}", "[dbus.ObjectPath('/d'), {'org.bluez.Device1': 'x'}]");
+    row("InterfacesAdded", "oa{sa{si}}", "[dbus.ObjectPath('/d'), {'org.bluez.Device1': {'Connected': 1}}]");
+    row("InterfacesAdded", "oa{sa{sv}}", "[dbus.ObjectPath('/d'), {'org.bluez.Device1': {'UUIDs': [1]}}]");
+    row("InterfacesRemoved", "oai", "[dbus.ObjectPath('/d'), [1]]");
+    row("GetManagedObjects", "a{oa{sv}}", "{dbus.ObjectPath('/d'): {'Connected': True}}");
+    row("GetManagedObjects", "a{oa{ss}}", "{dbus.ObjectPath('/d'): {'org.bluez.Device1': 'x'}}");
+    row("GetManagedObjects", "a{sv}", "{'org.bluez.Device1': {'Connected': True}}");
+    row("GetManagedObjects", "a{oa{sa{si}}}",
+        "{dbus.ObjectPath('/d'): {'org.bluez.Device1': {'Connected': 1}}}");
+}
+
+void tst_BluezWatcher::malformedDataIsIgnored()
+{
+    QFETCH(QString, member);
+    QFETCH(QString, signature);
+    QFETCH(QString, value);
+    MessageCapture warnings(QtWarningMsg);
+    if (member == QLatin1String("GetManagedObjects")) {
+        QVERIFY2(bluez->answerManagedObjects(signature, value), qPrintable(bluez->lastError()));
+        startWatcher();
+    } else {
+        startWatcher();
+        const bool properties = member == QLatin1String("PropertiesChanged");
+        const QString path = properties ? Stranger : QStringLiteral("/");
+        const QString interface = properties ? QStringLiteral("org.freedesktop.DBus.Properties")
+                                             : QStringLiteral("org.freedesktop.DBus.ObjectManager");
+        for (int i = 0; i < 2; ++i)
+            QVERIFY2(
+                bluez->emitSignal(path, interface, member, signature, value), qPrintable(bluez->lastError()));
+    }
+    // Still there, and still following the service.
+    QVERIFY2(!bluez->addDevice(Accessory, {MockBluez::HidService}, true).isEmpty(),
+        qPrintable(bluez->lastError()));
+    QTRY_COMPARE_WITH_TIMEOUT(arrived->count(), 1, WaitMs);
+    QCOMPARE(removed->count(), 0);
+    QCOMPARE(warnings.lines().size(), 1);
 }
 
 void tst_BluezWatcher::unreachableBusFailsToStart()

@@ -1,4 +1,9 @@
+#include "platform/ChannelNames.h"
+#include "platform/ModeReport.h"
+#include "support/XProbe.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -120,18 +125,47 @@ void tst_Instance::unknownOption()
 void tst_Instance::terminationReleasesMarker_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << SIGTERM;
-    QTest::newRow("SIGINT") << SIGINT;
-    QTest::newRow("SIGHUP") << SIGHUP;
+    QTest::addColumn<int>("secondSignal");
+    QTest::addColumn<int>("reports");
+    QTest::newRow("SIGTERM") << SIGTERM << 0 << 0;
+    QTest::newRow("SIGINT") << SIGINT << 0 << 0;
+    QTest::newRow("SIGHUP") << SIGHUP << 0 << 0;
+    // More requests while the first is carried out change nothing.
+    QTest::newRow("SIGHUP, then SIGHUP every 1 ms") << SIGHUP << SIGHUP << 0;
+    QTest::newRow("SIGTERM, then SIGTERM every 1 ms") << SIGTERM << SIGTERM << 0;
+    // Reports queued behind the signal are dropped, not played first.
+    QTest::newRow("SIGTERM during a flood") << SIGTERM << 0 << 100000;
 }
 
 void tst_Instance::terminationReleasesMarker()
 {
     QFETCH(int, signalNumber);
+    QFETCH(int, secondSignal);
+    QFETCH(int, reports);
     QProcess *first = start({QStringLiteral("-s")});
     QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
+    if (reports > 0) {
+        XProbe probe;
+        QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, 20000);
+        const xcb_window_t overlay = probe.selectionOwner(ChannelNames::Report);
+        // Nothing reads the program's debug lines meanwhile, so most reports stay queued.
+        for (int i = 0; i < reports; ++i)
+            probe.sendClientMessage(
+                overlay, ChannelNames::Report, 32, ModeReport {quint8(i % 4), 0, 0, 0}.encode());
+    }
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
     QCOMPARE(::kill(pid_t(first->processId()), signalNumber), 0);
-    QVERIFY(first->waitForFinished(20000));
+    // A second signal is repeated every millisecond until the process has ended, so that it
+    // meets every part of the clean-up.
+    while (!first->waitForFinished(secondSignal != 0 ? 1 : 60000)) {
+        QVERIFY(secondSignal != 0);
+        QCOMPARE(::kill(pid_t(first->processId()), secondSignal), 0);
+    }
+    if (reports > 0) {
+        qInfo("From SIGTERM to exit with %d reports queued: %lld ms", reports, sinceSignal.elapsed());
+        QVERIFY(first->readAllStandardError().count("mode:") < reports);
+    }
     // Ended through the event loop: a normal exit with the loop's status.
     QCOMPARE(first->exitStatus(), QProcess::NormalExit);
     QCOMPARE(first->exitCode(), 0);

@@ -83,7 +83,8 @@ private Q_SLOTS:
     void colourChange();
     void colourChangeDuringPulse();
     void reportWhileVisibleKeepsOpacity();
-    void reportDuringFadeOutPlaysUnseen();
+    void reportDuringFadeOutShows_data();
+    void reportDuringFadeOutShows();
 };
 
 void tst_ModeSequences::dispatch_data()
@@ -285,21 +286,42 @@ void tst_ModeSequences::reportWhileVisibleKeepsOpacity()
     QCOMPARE(window.windowOpacity(), 1.0);
 }
 
-void tst_ModeSequences::reportDuringFadeOutPlaysUnseen()
+void tst_ModeSequences::reportDuringFadeOutShows_data()
 {
+    QTest::addColumn<int>("elapsed");
+    QTest::addColumn<quint32>("parameter");
+    QTest::addColumn<int>("hold");
+    for (int elapsed : {0, 1, 125, 249}) {
+        QTest::addRow("mode change %d ms into the fade-out", elapsed) << elapsed << report(2) << 4000;
+        QTest::addRow("colour change %d ms into the fade-out", elapsed)
+            << elapsed << report(1, 9, 9, 9) << 5000;
+    }
+}
+
+void tst_ModeSequences::reportDuringFadeOutShows()
+{
+    QFETCH(int, elapsed);
+    QFETCH(quint32, parameter);
+    QFETCH(int, hold);
     Lumivane window;
-    window.showapp();
-    advance(window, 250);
-    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
-    advance(window, 100);
-    window.receiveReport(report(2));
-    QVERIFY(window.timer->isActive());
-    advance(window, 150);
-    QVERIFY(window.isHidden());
+    window.receiveReport(report(1));
     quiet(window);
-    QCOMPARE(alphas(window), showing(2));
-    // The re-armed timer runs out once, and then nothing is left running.
     QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
+    advance(window, elapsed);
+    // Shown again as a hidden window is: faded in from nothing, held from the report on.
+    window.receiveReport(parameter);
+    QCOMPARE(window.windowOpacity(), 0.0);
+    QVERIFY(window.timer->isActive());
+    QCOMPARE(window.timer->interval(), hold);
+    advance(window, 125);
+    QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
+    advance(window, 250);
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.windowOpacity(), 1.0);
+    // The re-armed timer runs out once, and then nothing is left running.
+    quiet(window);
+    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
+    quiet(window);
     QVERIFY(!window.timer->isActive());
     QVERIFY(window.isHidden());
     for (auto *animation : window.findChildren<QAbstractAnimation *>())
