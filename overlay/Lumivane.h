@@ -6,7 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-class DeviceWatcher;
+class CompanionSupervisor;
 class QProcess;
 class QSequentialAnimationGroup;
 class QTimer;
@@ -62,15 +62,14 @@ private:
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
-    void startCompanion();
     static QPixmap paintedDisc(qreal ratio);
 
     // The cross-fade still running, stopped by the next mode change so that two never fight
     // over the same labels.
     QPointer<QSequentialAnimationGroup> crossFade;
 
-    // Null until construction creates it; the native window may deliver messages before then.
-    DeviceWatcher *deviceWatcher = nullptr;
+    // Starts and kills the companion through `process`, as the accessory comes and goes.
+    CompanionSupervisor *supervisor;
 
     // The dark disc as the last paint drew it, at that paint's pixel density.
     QPixmap disc;
