@@ -1,5 +1,5 @@
+#include "app/InstanceGuard.h"
 #include "overlay/Lumivane.h"
-#include "platform/ChannelNames.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/TerminationWatcher.h"
 
@@ -7,18 +7,18 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFont>
-#include <QSharedMemory>
 
 namespace {
 
-// On Unix a marker segment outlives an instance that was killed before it could detach. Attaching
-// and detaching once removes such a segment when nobody else holds it, and leaves the marker of a
-// running instance alone.
-void clearAbandonedMarker(const QString &key)
+void useCaptionFont()
 {
-    QSharedMemory probe(key);
-    if (probe.attach())
-        probe.detach();
+    QFont font;
+    font.setFamily(QStringLiteral("微软雅黑"));
+    // Windows hints this font fully in any case. Elsewhere the system's usual "slight" hinting
+    // runs FreeType's auto-hinter, which analyses a CJK face from dozens of its glyphs before the
+    // first caption: the font's own hinting saves that time and about 1.5 MiB of the font file.
+    font.setHintingPreference(QFont::PreferFullHinting);
+    QApplication::setFont(font);
 }
 
 } // namespace
@@ -37,29 +37,12 @@ int main(int argc, char *argv[])
     parser.addOption(showOption);
     parser.process(app);
 
-    const QString markerKey = QLatin1String(ChannelNames::InstanceMarker);
-    clearAbandonedMarker(markerKey);
-    QSharedMemory guard(markerKey);
-    if (guard.attach(QSharedMemory::ReadWrite))
+    // Held until after the window is gone. A marker that cannot be made does not stop this one.
+    InstanceGuard instanceGuard;
+    if (instanceGuard.acquire() == InstanceGuard::Result::AlreadyRunning)
         return 0;
-    // On Unix the segment's key comes from a file that the creation makes when it is missing. When
-    // an abandoned segment's own file has been removed, the new file can get the same number from
-    // the file system and with it the abandoned segment's key, and the creation fails. With the
-    // file now in place the abandoned segment can be cleared, and the creation tried once more.
-    if (!guard.create(1, QSharedMemory::ReadWrite) && guard.error() == QSharedMemory::AlreadyExists) {
-        clearAbandonedMarker(markerKey);
-        if (guard.attach(QSharedMemory::ReadWrite))
-            return 0;
-        guard.create(1, QSharedMemory::ReadWrite);
-    }
 
-    QFont font;
-    font.setFamily(QStringLiteral("微软雅黑"));
-    // Windows hints this font fully in any case. Elsewhere the system's usual "slight" hinting
-    // runs FreeType's auto-hinter, which analyses a CJK face from dozens of its glyphs before the
-    // first caption: the font's own hinting saves that time and about 1.5 MiB of the font file.
-    font.setHintingPreference(QFont::PreferFullHinting);
-    QApplication::setFont(font);
+    useCaptionFont();
 
     Lumivane window;
     if (parser.isSet(showOption))

@@ -1,8 +1,7 @@
 #include "Lumivane.h"
 
-#include "platform/CompanionLocator.h"
 #include "platform/CompanionProcess.h"
-#include "platform/DeviceWatcher.h"
+#include "platform/CompanionSupervisor.h"
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
 #include "resources/ResourceImage.h"
@@ -81,8 +80,10 @@ Lumivane::Lumivane(QWidget *parent)
 
     currentMode = 0;
 
-    process = new CompanionProcess(this);
-    startCompanion();
+    auto *companion = new CompanionProcess(this);
+    process = companion;
+    supervisor = new CompanionSupervisor(companion, this);
+    supervisor->startCompanion();
 
     createIndicators();
     prepareCaptions();
@@ -90,12 +91,8 @@ Lumivane::Lumivane(QWidget *parent)
     timer = new QTimer(this);
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
-    deviceWatcher = new DeviceWatcher(this);
     ModeChannel::listen(winId());
-    // The companion follows the accessory: killed when its link goes, started when it returns.
-    connect(deviceWatcher, &DeviceWatcher::accessoryArrived, this, &Lumivane::startCompanion);
-    connect(deviceWatcher, &DeviceWatcher::accessoryRemoved, process, &QProcess::kill);
-    if (!deviceWatcher->start(winId()))
+    if (!supervisor->watchDevices(winId()))
         qDebug() << "注册失败" << Qt::endl;
 
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
@@ -217,8 +214,7 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
     if (ModeChannel::readReport(eventType, message, &parameter))
         return receiveReport(parameter);
     // Device changes never count as handled, so the platform's own handling runs too.
-    if (deviceWatcher)
-        deviceWatcher->handleNativeMessage(eventType, message);
+    supervisor->handleNativeMessage(eventType, message);
     return false;
 }
 
@@ -284,15 +280,4 @@ bool Lumivane::isHiddenOrHiding() const
     // A report during the fade-out shows the window again, as one to a hidden window does;
     // otherwise it would play unseen and the window hide at the end of the fade.
     return isHidden() || (fadeOut && fadeOut->state() == QAbstractAnimation::Running);
-}
-
-void Lumivane::startCompanion()
-{
-    // A running companion is not started twice (QProcess would refuse with a warning), and one
-    // found nowhere is simply not started.
-    if (process->state() != QProcess::NotRunning)
-        return;
-    const QString program = CompanionLocator::find();
-    if (!program.isEmpty())
-        process->start(program, QStringList(), QIODevice::ReadWrite);
 }

@@ -6,7 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-class DeviceWatcher;
+class CompanionSupervisor;
 class QProcess;
 class QPropertyAnimation;
 class QSequentialAnimationGroup;
@@ -64,7 +64,6 @@ private:
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
     bool isHiddenOrHiding() const;
-    void startCompanion();
     static QPixmap paintedDisc(qreal ratio);
 
     // The cross-fade still running, stopped by the next mode change so that two never fight
@@ -74,8 +73,8 @@ private:
     // The fade-out last started, which hides the window if it runs to its end.
     QPointer<QPropertyAnimation> fadeOut;
 
-    // Null until construction creates it; the native window may deliver messages before then.
-    DeviceWatcher *deviceWatcher = nullptr;
+    // Starts and kills the companion through `process`, as the accessory comes and goes.
+    CompanionSupervisor *supervisor;
 
     // The dark disc as the last paint drew it, at that paint's pixel density.
     QPixmap disc;

@@ -14,14 +14,13 @@ public:
     explicit CompanionProcess(QObject *parent = nullptr);
     ~CompanionProcess() override;
 
-#ifdef Q_OS_UNIX
 protected:
-    // Runs in the child, between fork and exec.
+    // Runs in the child, between fork and exec; QProcess calls it on Unix only.
     void setupChildProcess() override;
 
 private:
+    // Our own id, taken before the fork: the child checks that we are still its parent.
     const qint64 parentPid;
-#endif
 };
 
 #endif // COMPANIONPROCESS_H

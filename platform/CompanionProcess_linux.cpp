@@ -1,27 +1,8 @@
 #include "CompanionProcess.h"
 
-#include <QCoreApplication>
-
 #include <csignal>
 #include <sys/prctl.h>
 #include <unistd.h>
-
-CompanionProcess::CompanionProcess(QObject *parent)
-    : QProcess(parent)
-    , parentPid(QCoreApplication::applicationPid())
-{
-    setProcessChannelMode(QProcess::ForwardedChannels);
-}
-
-CompanionProcess::~CompanionProcess()
-{
-    // Ends the companion with us, as QProcess's own destructor would, but without its warning
-    // about a process still running: here that is the intended way out.
-    if (state() != QProcess::NotRunning) {
-        kill();
-        waitForFinished();
-    }
-}
 
 void CompanionProcess::setupChildProcess()
 {

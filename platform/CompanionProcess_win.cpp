@@ -1,17 +1,7 @@
 #include "CompanionProcess.h"
 
-CompanionProcess::CompanionProcess(QObject *parent)
-    : QProcess(parent)
+void CompanionProcess::setupChildProcess()
 {
-    setProcessChannelMode(QProcess::ForwardedChannels);
-}
-
-CompanionProcess::~CompanionProcess()
-{
-    // Ends the companion with us, as QProcess's own destructor would, but without its warning
-    // about a process still running: here that is the intended way out.
-    if (state() != QProcess::NotRunning) {
-        kill();
-        waitForFinished();
-    }
+    // Never called: on Windows the child is created and run in one step, with no code of ours
+    // in between.
 }

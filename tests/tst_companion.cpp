@@ -1,6 +1,8 @@
 #include "MockBluez.h"
-#include "overlay/Lumivane.h"
+#include "platform/CompanionProcess.h"
+#include "platform/CompanionSupervisor.h"
 #include "platform/DeviceWatcher.h"
+#include "support/OverlayProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,8 +20,8 @@
 
 // The companion's life as the overlay supervises it. This executable lives in a folder of its
 // own beside a fake "gattlink" (tests/fakes/gattlink.cpp), which appends "start <pid> <path>"
-// to the file named by GATTLINK_RECORD. The windows built here find that fake; the tests that run
-// the program itself give each copy of it a temporary folder with its own fakes.
+// to the file named by GATTLINK_RECORD. The supervisors built here find that fake; the tests that
+// run the program itself give each copy of it a temporary folder with its own fakes.
 class tst_Companion : public QObject
 {
     Q_OBJECT
@@ -29,9 +31,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void startedWithTheWindow();
+    void startsBesideTheExecutable();
     void followsTheAccessory();
-    void endsWithTheWindow();
+    void endsWithItsOwner();
 
     void registrationFailureIsLogged();
     void outputIsForwarded();
@@ -48,9 +50,10 @@ private:
     };
 
     QList<Start> starts() const;
-    // Starts a copy of the program in a folder of its own, with or without a fake beside it.
-    bool launch(QProcess *program, bool companionBeside, const QString &searchPath, const QString &busAddress,
-        const QString &workingDirectory = QString());
+    // Starts the program with or without a fake beside it, in a working directory that holds
+    // none unless the test gives another.
+    bool launch(OverlayProcess *overlay, bool companionBeside, const QString &searchPath,
+        const QString &busAddress, const QString &workingDirectory = QString());
 
     std::unique_ptr<QTemporaryDir> scratch;
     QString recordFile;
@@ -59,13 +62,6 @@ private:
 namespace {
 
 constexpr int WaitMs = 30000;
-
-QStringList messages;
-
-void collectMessage(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    messages << message;
-}
 
 // A process has ended once it is gone or a zombie that nobody has reaped yet.
 bool processEnded(qint64 pid)
@@ -140,8 +136,6 @@ void tst_Companion::cleanup()
         ::kill(pid_t(start.pid), SIGKILL);
         ::waitpid(pid_t(start.pid), nullptr, 0);
     }
-    qInstallMessageHandler(nullptr);
-    messages.clear();
 }
 
 QList<tst_Companion::Start> tst_Companion::starts() const
@@ -158,22 +152,18 @@ QList<tst_Companion::Start> tst_Companion::starts() const
     return result;
 }
 
-bool tst_Companion::launch(QProcess *program, bool companionBeside, const QString &searchPath,
+bool tst_Companion::launch(OverlayProcess *overlay, bool companionBeside, const QString &searchPath,
     const QString &busAddress, const QString &workingDirectory)
 {
-    const QString folder = scratch->filePath(QStringLiteral("program"));
     const QString tmp = scratch->filePath(QStringLiteral("tmp"));
     const QString runtime = scratch->filePath(QStringLiteral("runtime"));
-    if (!QDir().mkpath(folder) || !QDir().mkpath(tmp) || !QDir().mkpath(runtime) ||
+    if (!QDir().mkpath(tmp) || !QDir().mkpath(runtime) ||
         !QFile::setPermissions(
             runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
         return false;
-    const QString executable = folder + QStringLiteral("/lumivane");
-    if (!installExecutable(QStringLiteral(LUMIVANE_TEST_PROGRAM), executable))
-        return false;
     if (companionBeside &&
-        !installExecutable(
-            QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), folder + QStringLiteral("/gattlink")))
+        !installExecutable(QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION),
+            overlay->folderPath() + QStringLiteral("/gattlink")))
         return false;
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -182,31 +172,31 @@ bool tst_Companion::launch(QProcess *program, bool companionBeside, const QStrin
     // The instance marker lives in the temporary folder.
     environment.insert(QStringLiteral("TMPDIR"), tmp);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    program->setProcessEnvironment(environment);
-    program->setWorkingDirectory(workingDirectory.isEmpty() ? scratch->path() : workingDirectory);
-    program->start(executable, QStringList());
-    return program->waitForStarted(WaitMs);
+    overlay->process.setWorkingDirectory(workingDirectory.isEmpty() ? scratch->path() : workingDirectory);
+    return overlay->start(environment);
 }
 
-void tst_Companion::startedWithTheWindow()
+void tst_Companion::startsBesideTheExecutable()
 {
-    qInstallMessageHandler(collectMessage);
-    Lumivane window;
+    CompanionProcess process;
+    CompanionSupervisor supervisor(&process);
+    supervisor.startCompanion();
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     QCOMPARE(starts().at(0).program, QCoreApplication::applicationDirPath() + QStringLiteral("/gattlink"));
-    QCOMPARE(starts().at(0).pid, window.process->processId());
-    QCOMPARE(window.process->openMode(), QIODevice::ReadWrite);
-    // The system bus of this test is reachable, so registration succeeds.
-    QVERIFY2(!messages.join(QLatin1Char('\n')).contains(QStringLiteral("注册失败")),
-        qPrintable(messages.join(QLatin1Char('\n'))));
+    QCOMPARE(starts().at(0).pid, process.processId());
+    QCOMPARE(process.openMode(), QIODevice::ReadWrite);
 }
 
 void tst_Companion::followsTheAccessory()
 {
     MockBluez bluez;
     QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
-    Lumivane window;
-    auto *watcher = window.findChild<DeviceWatcher *>();
+    CompanionProcess process;
+    CompanionSupervisor supervisor(&process);
+    supervisor.startCompanion();
+    // The system bus of this test is reachable, so registration succeeds.
+    QVERIFY(supervisor.watchDevices(WId()));
+    auto *watcher = supervisor.findChild<DeviceWatcher *>();
     QVERIFY(watcher);
     QSignalSpy arrived(watcher, &DeviceWatcher::accessoryArrived);
     QSignalSpy removed(watcher, &DeviceWatcher::accessoryRemoved);
@@ -220,13 +210,13 @@ void tst_Companion::followsTheAccessory()
         bluez.addDevice(QStringLiteral("C0:FF:EE:00:00:01"), {MockBluez::HidService}, true);
     QVERIFY2(!device.isEmpty(), qPrintable(bluez.lastError()));
     QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 1, WaitMs);
-    QCOMPARE(window.process->processId(), first);
+    QCOMPARE(process.processId(), first);
     QVERIFY(!processEnded(first));
 
     // Removal kills it, and nothing restarts it.
     QVERIFY(bluez.setConnected(device, false));
     QTRY_COMPARE_WITH_TIMEOUT(removed.count(), 1, WaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(window.process->state(), QProcess::NotRunning, WaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, WaitMs);
     QVERIFY(processEnded(first));
     QCOMPARE(starts().size(), 1);
 
@@ -234,80 +224,78 @@ void tst_Companion::followsTheAccessory()
     QVERIFY(bluez.setConnected(device, true));
     QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 2, WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 2, WaitMs);
-    QCOMPARE(starts().at(1).pid, window.process->processId());
+    QCOMPARE(starts().at(1).pid, process.processId());
     QVERIFY(starts().at(1).pid != first);
     QVERIFY(!processEnded(starts().at(1).pid));
 }
 
-void tst_Companion::endsWithTheWindow()
+void tst_Companion::endsWithItsOwner()
 {
-    auto window = std::make_unique<Lumivane>();
+    // Owned as the window owns them: the handle first, then its supervisor.
+    auto owner = std::make_unique<QObject>();
+    auto *supervisor = new CompanionSupervisor(new CompanionProcess(owner.get()), owner.get());
+    supervisor->startCompanion();
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     const qint64 pid = starts().at(0).pid;
     QVERIFY(!processEnded(pid));
-    window.reset();
+    owner.reset();
     // Destroying the handle kills the companion and waits for it.
     QVERIFY(processEnded(pid));
 }
 
 void tst_Companion::registrationFailureIsLogged()
 {
-    QProcess program;
-    QVERIFY(launch(&program, true, QString(), deadBus(*scratch)));
+    OverlayProcess overlay;
+    QVERIFY(launch(&overlay, true, QString(), deadBus(*scratch)));
     // The line is the text, a space and a line feed, and the message handler ends it.
-    QByteArray errors;
-    QTRY_VERIFY_WITH_TIMEOUT((errors += program.readAllStandardError()).contains("\n注册失败 \n\n"), WaitMs);
-    QCOMPARE(program.state(), QProcess::Running);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("\n注册失败 \n\n"), WaitMs);
+    QCOMPARE(overlay.process.state(), QProcess::Running);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
-    program.terminate();
-    QVERIFY(program.waitForFinished(WaitMs));
+    QVERIFY(overlay.stop());
 }
 
 void tst_Companion::outputIsForwarded()
 {
-    QProcess program;
-    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    OverlayProcess overlay;
+    QVERIFY(launch(&overlay, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     const QByteArray pid = QByteArray::number(starts().at(0).pid);
     // It appears on the program's own channels while both run.
     QByteArray output;
-    QByteArray errors;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (output += program.readAllStandardOutput()).contains("gattlink " + pid + " up\n"), WaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        (errors += program.readAllStandardError()).contains("gattlink " + pid + " listening\n"), WaitMs);
-    QCOMPARE(program.state(), QProcess::Running);
-    program.terminate();
-    QVERIFY(program.waitForFinished(WaitMs));
+        (output += overlay.process.readAllStandardOutput()).contains("gattlink " + pid + " up\n"), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("gattlink " + pid + " listening\n"), WaitMs);
+    QCOMPARE(overlay.process.state(), QProcess::Running);
+    QVERIFY(overlay.stop());
+    // The system bus of this test is reachable, so the registration succeeded.
+    QVERIFY(!overlay.errorOutput().contains("注册失败"));
 }
 
 void tst_Companion::endsWhenTerminated()
 {
-    QProcess program;
-    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    OverlayProcess overlay;
+    QVERIFY(launch(&overlay, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     const qint64 pid = starts().at(0).pid;
     QVERIFY(!processEnded(pid));
 
-    program.terminate();
-    QVERIFY(program.waitForFinished(WaitMs));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(overlay.stop());
+    QCOMPARE(overlay.process.exitCode(), 0);
     // The program waited for its companion before it left.
     QVERIFY(processEnded(pid));
 }
 
 void tst_Companion::endsWhenKilled()
 {
-    QProcess program;
-    QVERIFY(launch(&program, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
+    OverlayProcess overlay;
+    QVERIFY(launch(&overlay, true, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")));
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     const qint64 pid = starts().at(0).pid;
     QVERIFY(!processEnded(pid));
 
-    program.kill();
-    QVERIFY(program.waitForFinished(WaitMs));
-    QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+    overlay.process.kill();
+    QVERIFY(overlay.process.waitForFinished(WaitMs));
+    QCOMPARE(overlay.process.exitStatus(), QProcess::CrashExit);
     // Nobody cleaned up; the kernel ends the orphan.
     QTRY_VERIFY_WITH_TIMEOUT(processEnded(pid), WaitMs);
 }
@@ -345,12 +333,11 @@ void tst_Companion::neverFromCurrentDirectory()
         searchPath += onPath;
     }
 
-    QProcess program;
-    QVERIFY(launch(&program, companionBeside, searchPath, deadBus(*scratch), current));
+    OverlayProcess overlay;
+    QVERIFY(launch(&overlay, companionBeside, searchPath, deadBus(*scratch), current));
     // The failed registration comes after the companion's start in the construction.
-    QByteArray errors;
-    QTRY_VERIFY_WITH_TIMEOUT((errors += program.readAllStandardError()).contains("注册失败"), WaitMs);
-    const QList<qint64> children = childrenOf(program.processId());
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("注册失败"), WaitMs);
+    const QList<qint64> children = childrenOf(overlay.process.processId());
     if (expectedFolder.isEmpty()) {
         QVERIFY(children.isEmpty());
         QVERIFY(starts().isEmpty());
@@ -358,13 +345,13 @@ void tst_Companion::neverFromCurrentDirectory()
         QCOMPARE(children.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
         QCOMPARE(starts().at(0).pid, children.at(0));
-        QCOMPARE(starts().at(0).program,
-            canonical(scratch->filePath(expectedFolder) + QStringLiteral("/gattlink")));
+        const QString folder = expectedFolder == QLatin1String("program") ? overlay.folderPath()
+                                                                          : scratch->filePath(expectedFolder);
+        QCOMPARE(starts().at(0).program, canonical(folder + QStringLiteral("/gattlink")));
     }
-    program.terminate();
-    QVERIFY(program.waitForFinished(WaitMs));
+    QVERIFY(overlay.stop());
 }
 
-QTEST_MAIN(tst_Companion)
+QTEST_GUILESS_MAIN(tst_Companion)
 
 #include "tst_companion.moc"

@@ -1,0 +1,41 @@
+#include "InstanceGuard.h"
+
+#include "platform/ChannelNames.h"
+
+namespace {
+
+// On Unix a marker segment outlives an instance that was killed before it could detach. Attaching
+// and detaching once removes such a segment when nobody else holds it, and leaves the marker of a
+// running instance alone.
+void clearAbandonedMarker(const QString &key)
+{
+    QSharedMemory probe(key);
+    if (probe.attach())
+        probe.detach();
+}
+
+} // namespace
+
+InstanceGuard::InstanceGuard()
+    : marker(QLatin1String(ChannelNames::InstanceMarker))
+{
+}
+
+InstanceGuard::Result InstanceGuard::acquire()
+{
+    clearAbandonedMarker(marker.key());
+    if (marker.attach(QSharedMemory::ReadWrite))
+        return Result::AlreadyRunning;
+    if (marker.create(1, QSharedMemory::ReadWrite))
+        return Result::Acquired;
+    if (marker.error() != QSharedMemory::AlreadyExists)
+        return Result::Unavailable;
+    // On Unix the segment's key comes from a file that the creation makes when it is missing. When
+    // an abandoned segment's own file has been removed, the new file can get the same number from
+    // the file system and with it the abandoned segment's key, and the creation fails. With the
+    // file now in place the abandoned segment can be cleared, and the creation tried once more.
+    clearAbandonedMarker(marker.key());
+    if (marker.attach(QSharedMemory::ReadWrite))
+        return Result::AlreadyRunning;
+    return marker.create(1, QSharedMemory::ReadWrite) ? Result::Acquired : Result::Unavailable;
+}

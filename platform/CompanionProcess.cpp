@@ -1,0 +1,20 @@
+#include "CompanionProcess.h"
+
+#include <QCoreApplication>
+
+CompanionProcess::CompanionProcess(QObject *parent)
+    : QProcess(parent)
+    , parentPid(QCoreApplication::applicationPid())
+{
+    setProcessChannelMode(QProcess::ForwardedChannels);
+}
+
+CompanionProcess::~CompanionProcess()
+{
+    // Ends the companion with us, as QProcess's own destructor would, but without its warning
+    // about a process still running: here that is the intended way out.
+    if (state() != QProcess::NotRunning) {
+        kill();
+        waitForFinished();
+    }
+}

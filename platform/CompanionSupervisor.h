@@ -1,0 +1,42 @@
+#ifndef COMPANIONSUPERVISOR_H
+#define COMPANIONSUPERVISOR_H
+
+#include <QByteArray>
+#include <QObject>
+#include <QWindow>
+
+class CompanionProcess;
+class DeviceWatcher;
+
+// Keeps the companion program in step with the accessory: started once at start-up, killed
+// when the accessory's link goes and started again when it returns. If the companion ends by
+// itself, nothing restarts it until the next arrival.
+class CompanionSupervisor : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Works through `process`, the one handle on the companion, reused for every start and kill;
+    // the handle stays its creator's.
+    explicit CompanionSupervisor(CompanionProcess *process, QObject *parent = nullptr);
+
+    // Starts the companion found beside the executable or on an absolute PATH entry (never in
+    // the current directory); nothing when it already runs or is found nowhere.
+    void startCompanion();
+
+    // Begins following the accessory's link, with notifications addressed to the given native
+    // window where the platform sends them to a window. False when the registration fails; the
+    // companion then runs on from its first start without following the link.
+    bool watchDevices(WId window);
+
+    // Hands one native message of that window on; on Windows the device changes come this way.
+    void handleNativeMessage(const QByteArray &eventType, void *message);
+
+private:
+    void stopCompanion();
+
+    CompanionProcess *const process;
+    DeviceWatcher *const deviceWatcher;
+};
+
+#endif // COMPANIONSUPERVISOR_H
