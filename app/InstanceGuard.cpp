@@ -1,6 +1,9 @@
 #include "InstanceGuard.h"
 
 #include "platform/ChannelNames.h"
+#include "platform/ReportSender.h"
+
+#include <QDebug>
 
 namespace {
 
@@ -22,6 +25,18 @@ InstanceGuard::InstanceGuard()
 }
 
 InstanceGuard::Result InstanceGuard::acquire()
+{
+    const Result result = takeMarker();
+    if (result != Result::Unavailable)
+        return result;
+    if (ReportSender().overlayRunning())
+        return Result::AlreadyRunning;
+    qWarning().noquote()
+        << QStringLiteral("Instance marker unavailable (%1); running without it").arg(marker.errorString());
+    return result;
+}
+
+InstanceGuard::Result InstanceGuard::takeMarker()
 {
     clearAbandonedMarker(marker.key());
     if (marker.attach(QSharedMemory::ReadWrite))

@@ -12,16 +12,19 @@ public:
     enum class Result {
         Acquired, // this process holds the marker now
         AlreadyRunning, // another instance holds it
-        Unavailable, // no marker found, and none could be made
+        Unavailable, // no marker could be made, and no other instance answers reports
     };
 
     InstanceGuard();
 
-    // Takes the marker unless another instance holds it.
+    // Takes the marker unless another instance holds it. Where no marker can be made (an
+    // unusable TMPDIR), the report channel decides: its owner is the running instance.
     Result acquire();
 
 private:
     Q_DISABLE_COPY(InstanceGuard)
+
+    Result takeMarker();
 
     QSharedMemory marker;
 };

@@ -28,9 +28,12 @@ private Q_SLOTS:
     void terminationReleasesMarker();
     void killedInstanceLeavesNoMarker_data();
     void killedInstanceLeavesNoMarker();
+    void unusableTempDirKeepsOneInstance_data();
+    void unusableTempDirKeepsOneInstance();
 
 private:
-    QProcess *start(const QStringList &arguments = {});
+    QProcess *start(const QStringList &arguments = {},
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     // True once the process has passed the instance check and begun building its window, which
     // writes the screen size to the debug log.
     static bool isRunning(QProcess *process);
@@ -40,9 +43,10 @@ private:
     QList<QProcess *> processes;
 };
 
-QProcess *tst_Instance::start(const QStringList &arguments)
+QProcess *tst_Instance::start(const QStringList &arguments, const QProcessEnvironment &environment)
 {
     auto *process = new QProcess(this);
+    process->setProcessEnvironment(environment);
     process->setProgram(QStringLiteral(LUMIVANE_EXECUTABLE));
     process->setArguments(arguments);
     process->setReadChannel(QProcess::StandardError);
@@ -215,6 +219,38 @@ void tst_Instance::killedInstanceLeavesNoMarker()
     QVERIFY(third->waitForFinished(20000));
     QCOMPARE(third->exitCode(), 0);
     QCOMPARE(next->state(), QProcess::Running);
+}
+
+void tst_Instance::unusableTempDirKeepsOneInstance_data()
+{
+    QTest::addColumn<QString>("tempDir");
+    QTest::newRow("missing") << QDir::temp().filePath(QStringLiteral("missing/tmp"));
+    // Refuses new files even to root, as which these tests may run.
+    QTest::newRow("read-only") << QStringLiteral("/proc");
+    QTest::newRow("a regular file") << QDir::temp().filePath(QStringLiteral("plain-file"));
+}
+
+void tst_Instance::unusableTempDirKeepsOneInstance()
+{
+    QFETCH(QString, tempDir);
+    if (tempDir.endsWith(QLatin1String("plain-file"))) {
+        QFile file(tempDir);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), tempDir);
+
+    QProcess *first = start({}, environment);
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
+    XProbe probe;
+    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, 20000);
+    const xcb_window_t owner = probe.selectionOwner(ChannelNames::Report);
+
+    QProcess *second = start({QStringLiteral("-s")}, environment);
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(probe.selectionOwner(ChannelNames::Report), owner);
+    QCOMPARE(first->state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(tst_Instance)
