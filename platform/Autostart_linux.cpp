@@ -2,28 +2,38 @@
 
 #include "LaunchCommand.h"
 
+#include <QByteArrayList>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
-#include <QStringList>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-const QLatin1String EntryGroup("[Desktop Entry]");
+const QByteArray EntryGroup("[Desktop Entry]");
 
-// The keys this program writes; every other line of an existing entry is kept, as desktop entry
-// writers must.
-const QLatin1String ManagedKeys[] = {
-    QLatin1String("Type"),
-    QLatin1String("Name"),
-    QLatin1String("Icon"),
-    QLatin1String("Exec"),
-    QLatin1String("Hidden"),
-    QLatin1String("X-GNOME-Autostart-enabled"),
+// Far more than any desktop entry needs; a larger file is not read, kept in memory or replaced.
+constexpr qint64 MaxEntrySize = 64 * 1024;
+
+// The keys this program writes; every other line of an existing entry is kept byte for byte, as
+// desktop entry writers must.
+const QByteArrayList ManagedKeys = {"Type", "Name", "Icon", "Exec", "Hidden", "X-GNOME-Autostart-enabled"};
+
+// The file at the entry's path, as far as it was read: empty text when there is none, and why it
+// must not be replaced when it is not an entry this program may rewrite.
+struct Entry
+{
+    QByteArray text;
+    QString refusal;
 };
 
 QString entryPath()
@@ -35,37 +45,63 @@ QString entryPath()
     return configHome + QLatin1String("/autostart/lumivane.desktop");
 }
 
-bool isEntryHeader(const QString &line)
+bool isEntryHeader(const QByteArray &line)
 {
     return line.trimmed() == EntryGroup;
 }
 
-QString readEntry()
+bool hasEntryGroup(const QByteArray &text)
 {
-    QFile file(entryPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    const QByteArrayList lines = text.split('\n');
+    return std::any_of(lines.cbegin(), lines.cend(), isEntryHeader);
 }
 
-// The key of a "key=value" line, or an empty string for headers, comments and blank lines.
-QString keyOf(const QString &line)
+Entry readEntry(const QString &path)
 {
-    if (line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char('[')))
-        return QString();
-    const int equals = line.indexOf(QLatin1Char('='));
-    return equals < 0 ? QString() : line.left(equals).trimmed();
+    // Links are followed: dotfile managers link entries on purpose. Opened without blocking, so that
+    // a FIFO or a device there cannot hold the start-up before the event loop.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {QByteArray(), errno == ENOENT ? QString() : qt_error_string(errno)};
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat status = {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return {QByteArray(), QStringLiteral("not a regular file")};
+    if (status.st_size > MaxEntrySize)
+        return {QByteArray(), QStringLiteral("larger than 64 KiB")};
+
+    QFile file;
+    Entry entry;
+    // One byte more than allowed tells a file that grew since fstat.
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        entry.text = file.read(MaxEntrySize + 1);
+    if (file.error() != QFileDevice::NoError)
+        entry.refusal = file.errorString();
+    else if (entry.text.size() > MaxEntrySize)
+        entry.refusal = QStringLiteral("larger than 64 KiB");
+    else if (!hasEntryGroup(entry.text))
+        entry.refusal = QStringLiteral("no [Desktop Entry] group, not a desktop entry");
+    return entry;
 }
 
-QHash<QString, QString> entryKeys(const QString &text)
+// The key of a "key=value" line, or an empty array for headers, comments and blank lines.
+QByteArray keyOf(const QByteArray &line)
 {
-    QHash<QString, QString> keys;
+    if (line.startsWith('#') || line.startsWith('['))
+        return QByteArray();
+    const int equals = line.indexOf('=');
+    return equals < 0 ? QByteArray() : line.left(equals).trimmed();
+}
+
+QHash<QByteArray, QString> entryKeys(const QByteArray &text)
+{
+    QHash<QByteArray, QString> keys;
     bool inEntry = false;
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1Char('[')))
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.startsWith('['))
             inEntry = isEntryHeader(line);
         else if (inEntry && !keyOf(line).isEmpty())
-            keys.insert(keyOf(line), line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed());
+            keys.insert(keyOf(line), QString::fromUtf8(line.mid(line.indexOf('=') + 1).trimmed()));
     }
     return keys;
 }
@@ -81,64 +117,74 @@ bool isFalse(const QString &value)
     return value == QLatin1String("false") || value == QLatin1String("0");
 }
 
-QString rewrittenEntry(const QString &existing, bool enabled, const QString &executablePath)
+// existing is empty or holds a [Desktop Entry] group; only the managed keys of that group change.
+QByteArray rewrittenEntry(const QByteArray &existing, bool enabled, const QString &executablePath)
 {
-    QStringList ours = {
-        QStringLiteral("Type=Application"),
-        QStringLiteral("Name=Lumivane"),
-        QStringLiteral("Icon=lumivane"),
-        QLatin1String("Exec=") + LaunchCommand::execValue(executablePath),
+    QByteArrayList ours = {
+        "Type=Application",
+        "Name=Lumivane",
+        "Icon=lumivane",
+        "Exec=" + LaunchCommand::execValue(executablePath).toUtf8(),
     };
     // Hidden is how the freedesktop autostart switches an entry off without deleting it.
     if (!enabled)
-        ours << QStringLiteral("Hidden=true");
+        ours << "Hidden=true";
+    if (existing.isEmpty())
+        return EntryGroup + '\n' + ours.join('\n') + '\n';
 
-    QStringList lines = existing.split(QLatin1Char('\n'));
+    QByteArrayList lines = existing.split('\n');
     if (lines.constLast().isEmpty())
         lines.removeLast();
-    if (std::none_of(lines.cbegin(), lines.cend(), isEntryHeader))
-        return EntryGroup + QLatin1Char('\n') + ours.join(QLatin1Char('\n')) + QLatin1Char('\n');
-
-    QStringList result;
+    QByteArrayList result;
     bool inEntry = false;
-    for (const QString &line : qAsConst(lines)) {
-        if (line.startsWith(QLatin1Char('['))) {
+    for (const QByteArray &line : qAsConst(lines)) {
+        if (line.startsWith('[')) {
             inEntry = isEntryHeader(line);
             result << line;
             if (inEntry)
                 result << ours;
-            continue;
+        } else if (!inEntry || !ManagedKeys.contains(keyOf(line))) {
+            result << line;
         }
-        const QString key = keyOf(line);
-        if (inEntry &&
-            std::find(std::begin(ManagedKeys), std::end(ManagedKeys), key) != std::end(ManagedKeys))
-            continue;
-        result << line;
     }
-    return result.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return result.join('\n') + '\n';
+}
+
+bool refuse(const QString &path, const QString &reason)
+{
+    qWarning("Autostart: will not replace %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+    return false;
 }
 
 } // namespace
 
 bool Autostart::isEnabled(const QString &executablePath)
 {
-    const QHash<QString, QString> keys = entryKeys(readEntry());
-    if (isTrue(keys.value(QStringLiteral("Hidden"))) ||
-        isFalse(keys.value(QStringLiteral("X-GNOME-Autostart-enabled"))))
+    const Entry entry = readEntry(entryPath());
+    if (!entry.refusal.isEmpty())
         return false;
-    const std::optional<QStringList> command =
-        LaunchCommand::execArguments(keys.value(QStringLiteral("Exec")));
+    const QHash<QByteArray, QString> keys = entryKeys(entry.text);
+    if (isTrue(keys.value("Hidden")) || isFalse(keys.value("X-GNOME-Autostart-enabled")))
+        return false;
+    const std::optional<QStringList> command = LaunchCommand::execArguments(keys.value("Exec"));
     return command && *command == QStringList(executablePath);
 }
 
 bool Autostart::setEnabled(bool enabled, const QString &executablePath)
 {
     const QString path = entryPath();
-    const QString text = rewrittenEntry(readEntry(), enabled, executablePath);
-    // A folder that cannot be made shows as the save file failing to open.
+    const Entry existing = readEntry(path);
+    if (!existing.refusal.isEmpty())
+        return refuse(path, existing.refusal);
+    const QByteArray text = rewrittenEntry(existing.text, enabled, executablePath);
+    // What is written must read back.
+    if (text.size() > MaxEntrySize)
+        return refuse(path, QStringLiteral("it would grow larger than 64 KiB"));
+    // A folder that cannot be made shows as the save file failing to open. Through a link, the save
+    // file replaces the link's target and leaves the link in place.
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit())
+    if (file.open(QIODevice::WriteOnly) && file.write(text) >= 0 && file.commit())
         return true;
     qWarning("Autostart: could not write %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
     return false;

@@ -11,6 +11,9 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 const QString Program = QStringLiteral("/usr/bin/lumivane");
@@ -57,6 +60,8 @@ private Q_SLOTS:
     void reads_data();
     void reads();
     void keepsForeignKeys();
+    void usersFile_data();
+    void usersFile();
     void location_data();
     void location();
     void entryIsValid_data();
@@ -167,6 +172,61 @@ void tst_Autostart::keepsForeignKeys()
     QCOMPARE(lines.count("Exec=/usr/bin/lumivane"), 1);
     QVERIFY(lines.contains("X-GNOME-Autostart-Delay=5"));
     QVERIFY(!Autostart::isEnabled(Program));
+}
+
+void tst_Autostart::usersFile_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("stored");
+
+    // Entries written back unchanged, so that kept bytes compare whole.
+    const QByteArray ours(
+        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n");
+    const QByteArray full = ours + QByteArray(64 * 1024 - ours.size() - 1, '#') + '\n';
+    QTest::newRow("link to a note") << int(S_IFLNK) << QByteArray("milk\nExec=x\n") << false;
+    QTest::newRow("FIFO") << int(S_IFIFO) << QByteArray() << false;
+    QTest::newRow("folder") << int(S_IFDIR) << QByteArray() << false;
+    QTest::newRow("device") << int(S_IFCHR) << QByteArray() << false;
+    QTest::newRow("64 KiB") << int(S_IFREG) << full << true;
+    QTest::newRow("64 KiB + 1") << int(S_IFREG) << full + '\n' << false;
+    QTest::newRow("64 KiB, would grow")
+        << int(S_IFREG) << QByteArray(full).replace("Exec=", "#xec=") << false;
+    QTest::newRow("bytes not UTF-8") << int(S_IFREG) << ours + "Comment=caf\xe9\n# \xff\xfe\r\n" << true;
+    QTest::newRow("link to an entry") << int(S_IFLNK) << ours + "X-KDE-autostart-phase=2\n" << true;
+}
+
+// Only a desktop entry of a sane size, reached through links or not, is rewritten; nothing else at
+// its path is replaced or read in a way that could block.
+void tst_Autostart::usersFile()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, stored);
+
+    const QByteArray encodedPath = QFile::encodeName(entryPath());
+    const char *const path = encodedPath.constData();
+    const QString target = type == S_IFLNK ? home->filePath(QStringLiteral("linked")) : entryPath();
+    QVERIFY(QDir().mkpath(config->filePath(QStringLiteral("autostart"))));
+    if (!content.isEmpty())
+        writeAll(target, content);
+    if (type == S_IFLNK)
+        QVERIFY(QFile::link(target, entryPath()));
+    else if (type != S_IFREG) // Where mknod is refused, a link to /dev/null, which cannot be replaced either.
+        QVERIFY((type == S_IFDIR ? ::mkdir(path, 0700) : ::mknod(path, mode_t(type) | 0600, makedev(1, 3))) ==
+                0 ||
+            QFile::link(QStringLiteral("/dev/null"), entryPath()));
+    struct stat link = {}, before = {}, after = {};
+    QVERIFY(::lstat(path, &link) == 0 && ::stat(path, &before) == 0);
+
+    const MessageCapture warnings(QtWarningMsg);
+    QCOMPARE(Autostart::setEnabled(true, Program), stored);
+    QCOMPARE(MessageCapture::lines().size(), stored ? 0 : 1);
+    QVERIFY(::lstat(path, &after) == 0 && after.st_mode == link.st_mode);
+    QVERIFY(::stat(path, &after) == 0 && (after.st_ino != before.st_ino) == stored);
+    if (!content.isEmpty())
+        QCOMPARE(readAll(target), content);
+    QCOMPARE(Autostart::isEnabled(Program), stored);
 }
 
 void tst_Autostart::location_data()
