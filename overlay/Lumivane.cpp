@@ -5,6 +5,7 @@
 #include "platform/DeviceWatcher.h"
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
+#include "platform/NativeWindow.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -91,6 +92,7 @@ Lumivane::Lumivane(QWidget *parent)
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
     deviceWatcher = new DeviceWatcher(this);
+    NativeWindow::createWithoutFocus(this);
     ModeChannel::listen(winId());
     // The companion follows the accessory: killed when its link goes, started when it returns.
     connect(deviceWatcher, &DeviceWatcher::accessoryArrived, this, &Lumivane::startCompanion);

@@ -15,8 +15,9 @@ packages=(
     dbus-daemon python3 python3-dbus python3-dbusmock python3-gi clang libclang-rt-14-dev
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
     libxcb-damage0-dev libxcb-xfixes0-dev dbus-daemon
-    # tray tests: a real XEmbed tray host, the freedesktop desktop-entry validator
-    trayer desktop-file-utils
+    # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
+    # validator
+    trayer openbox desktop-file-utils
     # Windows: cross compilers, Wine to run the tests, NSIS for the installer
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis
 )
