@@ -93,7 +93,7 @@ Lumivane::Lumivane(QWidget *parent)
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
     deviceWatcher = new DeviceWatcher(this);
     NativeWindow::createWithoutFocus(this);
-    ModeChannel::listen(winId());
+    ModeChannel::listen(windowHandle());
     // The companion follows the accessory: killed when its link goes, started when it returns.
     connect(deviceWatcher, &DeviceWatcher::accessoryArrived, this, &Lumivane::startCompanion);
     connect(deviceWatcher, &DeviceWatcher::accessoryRemoved, process, &QProcess::kill);
@@ -218,6 +218,10 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
     quint32 parameter = 0;
     if (ModeChannel::readReport(eventType, message, &parameter))
         return receiveReport(parameter);
+    // Closing would destroy the native window and with it the report channel: the overlay only
+    // ever hides itself.
+    if (NativeWindow::isCloseRequest(eventType, message))
+        return true;
     // Device changes never count as handled, so the platform's own handling runs too.
     if (deviceWatcher)
         deviceWatcher->handleNativeMessage(eventType, message);

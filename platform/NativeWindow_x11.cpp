@@ -1,5 +1,7 @@
 #include "NativeWindow.h"
 
+#include "XAtom.h"
+
 #include <QWidget>
 #include <QX11Info>
 
@@ -43,4 +45,21 @@ void NativeWindow::createWithoutFocus(QWidget *window)
     xcb_change_property(
         connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, HintFields, hints);
     xcb_flush(connection);
+}
+
+bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto *event = static_cast<const xcb_generic_event_t *>(message);
+    // The window manager sends the request; any other client can send it as well.
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+        return false;
+    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
+    if (clientMessage->format != 32)
+        return false;
+    xcb_connection_t *connection = QX11Info::connection();
+    static const xcb_atom_t protocols = XAtom::intern(connection, "WM_PROTOCOLS");
+    static const xcb_atom_t deleteWindow = XAtom::intern(connection, "WM_DELETE_WINDOW");
+    return clientMessage->type == protocols && clientMessage->data.data32[0] == deleteWindow;
 }
