@@ -4,6 +4,7 @@
 #include "platform/CompanionSupervisor.h"
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
+#include "platform/NativeWindow.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -91,7 +92,8 @@ Lumivane::Lumivane(QWidget *parent)
     timer = new QTimer(this);
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
-    ModeChannel::listen(winId());
+    NativeWindow::createWithoutFocus(this);
+    ModeChannel::listen(windowHandle());
     if (!supervisor->watchDevices(winId()))
         qDebug() << "注册失败" << Qt::endl;
 
@@ -213,6 +215,10 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
     quint32 parameter = 0;
     if (ModeChannel::readReport(eventType, message, &parameter))
         return receiveReport(parameter);
+    // Closing would destroy the native window and with it the report channel: the overlay only
+    // ever hides itself.
+    if (NativeWindow::isCloseRequest(eventType, message))
+        return true;
     // Device changes never count as handled, so the platform's own handling runs too.
     supervisor->handleNativeMessage(eventType, message);
     return false;

@@ -10,8 +10,10 @@
 // that atom on X11).
 namespace ModeChannel {
 
-// Makes the given native window the one that reports are addressed to.
-void listen(WId window);
+// Makes the window, whose native window must exist, the one that reports are addressed to, for
+// as long as the window lives: should another client take the channel, the window takes it back
+// as soon as that client lets it go.
+void listen(QWindow *window);
 
 // True when the native message is a report; its parameter is stored in *parameter.
 bool readReport(const QByteArray &eventType, void *message, quint32 *parameter);

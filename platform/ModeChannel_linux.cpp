@@ -1,6 +1,7 @@
 #include "ModeChannel.h"
 
 #include "ChannelNames.h"
+#include "SelectionWatch.h"
 #include "XAtom.h"
 
 #include <QX11Info>
@@ -11,18 +12,31 @@ namespace {
 
 xcb_atom_t channelAtom = XCB_ATOM_NONE;
 
+// Senders find the overlay as the owner of the selection named after the channel.
+void takeChannel(WId window)
+{
+    xcb_connection_t *connection = QX11Info::connection();
+    xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+}
+
 } // namespace
 
-void ModeChannel::listen(WId window)
+void ModeChannel::listen(QWindow *window)
 {
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return;
     channelAtom = XAtom::intern(connection, ChannelNames::Report);
-    // Senders find the overlay as the owner of the selection of the same name; it goes away
-    // with the window.
-    xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);
-    xcb_flush(connection);
+    // Watched before it is taken, so that no change of owner after the taking goes unseen.
+    auto *watch = new SelectionWatch(ChannelNames::Report, window);
+    QObject::connect(watch, &SelectionWatch::ownerChanged, window, [window](quint32 owner) {
+        if (owner == XCB_WINDOW_NONE)
+            takeChannel(window->winId());
+        else if (owner != window->winId())
+            qWarning("Another client holds the report channel; taking it back when it lets go");
+    });
+    takeChannel(window->winId());
 }
 
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)

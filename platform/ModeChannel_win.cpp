@@ -12,7 +12,7 @@ const UINT lumivaneMessage = RegisterWindowMessageA(ChannelNames::Report);
 
 } // namespace
 
-void ModeChannel::listen(WId)
+void ModeChannel::listen(QWindow *)
 {
     // Windows delivers a broadcast registered message to every top-level window, hidden or not.
 }

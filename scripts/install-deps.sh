@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
-    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev
+    qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev libxcb-xfixes0-dev
     # run: a CJK font for the captions, the xcb platform's own needs
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
@@ -14,9 +14,10 @@ packages=(
     # device link tests: a private system bus with a mock BlueZ; the fuzzer (clang's libFuzzer)
     dbus-daemon python3 python3-dbus python3-dbusmock python3-gi clang libclang-rt-14-dev
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
-    libxcb-damage0-dev libxcb-xfixes0-dev dbus-daemon
-    # tray tests: a real XEmbed tray host, the freedesktop desktop-entry validator
-    trayer desktop-file-utils
+    libxcb-damage0-dev dbus-daemon
+    # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
+    # validator
+    trayer openbox desktop-file-utils
     # Windows: cross compilers, Wine to run the tests, NSIS for the installer
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis
 )

@@ -14,7 +14,12 @@ QStringList words(const char *text)
     return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+// How the overlay could lose its report channel.
+enum class ChannelLoss { CloseRequest, TakenAndReleased, TakenByClientThatQuits };
+
 } // namespace
+
+Q_DECLARE_METATYPE(ChannelLoss)
 
 // The program and lumivane-send as two processes on one X server, as a user runs them.
 class tst_EndToEnd : public QObject
@@ -29,6 +34,8 @@ private Q_SLOTS:
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
     void waylandSessionRunsOnX11();
+    void channelOutlivesLoss_data();
+    void channelOutlivesLoss();
 
 private:
     XProbe probe;
@@ -126,6 +133,47 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
     QVERIFY(overlay.stop());
     // Left to itself, Qt would have tried its Wayland platform first and said so.
     QVERIFY2(!overlay.errorOutput().toLower().contains("wayland"), overlay.errorOutput().constData());
+}
+
+void tst_EndToEnd::channelOutlivesLoss_data()
+{
+    QTest::addColumn<ChannelLoss>("loss");
+    QTest::newRow("close request, as from the window manager") << ChannelLoss::CloseRequest;
+    QTest::newRow("taken, then let go") << ChannelLoss::TakenAndReleased;
+    QTest::newRow("taken by a client that quits") << ChannelLoss::TakenByClientThatQuits;
+}
+
+void tst_EndToEnd::channelOutlivesLoss()
+{
+    QFETCH(ChannelLoss, loss);
+    OverlayProcess overlay;
+    QVERIFY(overlay.start());
+    const xcb_window_t window = probe.selectionOwner(Channel);
+    {
+        XProbe other;
+        if (loss == ChannelLoss::CloseRequest) {
+            other.sendClientMessage(
+                window, "WM_PROTOCOLS", 32, other.atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME);
+            // Twice: the toolkit acts on a close request after the batch of events that brought it.
+            QVERIFY(other.syncWithOwner(Channel, ReportTimeoutMs));
+            QVERIFY(other.syncWithOwner(Channel, ReportTimeoutMs));
+        } else {
+            other.takeSelection(Channel);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                overlay.wroteLines(
+                    {"Another client holds the report channel; taking it back when it lets go"}),
+                ReportTimeoutMs);
+            if (loss == ChannelLoss::TakenAndReleased)
+                other.releaseSelection(Channel);
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(probe.selectionOwner(Channel), window, ReportTimeoutMs);
+
+    QCOMPARE(runSender(words("3 0 0 255")), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 3 ,R: 0 ,G: 0 ,B: 255"}), ReportTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), ReportTimeoutMs);
+    QVERIFY(overlay.stop());
+    QCOMPARE(overlay.process.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)

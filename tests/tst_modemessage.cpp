@@ -94,9 +94,13 @@ void tst_ModeMessage::hook_data()
         << QStringLiteral("mode: 255 ,R: 255 ,G: 255 ,B: 255") << 2 << 0 << StartColor;
 
     // Messages that are no reports, whose first word would read as mode 0 if decoded.
-    QTest::newRow("WM_PROTOCOLS") << xcb << report << 32 << QByteArray("WM_PROTOCOLS")
-                                  << probe.atom("WM_DELETE_WINDOW") << 0u << 2 << false << none << 2 << 0
-                                  << StartColor;
+    QTest::newRow("WM_PROTOCOLS ping")
+        << xcb << report << 32 << QByteArray("WM_PROTOCOLS") << probe.atom("_NET_WM_PING") << 0u << 2 << false
+        << none << 2 << 0 << StartColor;
+    // A close request is answered as handled: the native window, and the channel, stay.
+    QTest::newRow("WM_PROTOCOLS close request")
+        << xcb << report << 32 << QByteArray("WM_PROTOCOLS") << probe.atom("WM_DELETE_WINDOW") << 0u << 2
+        << true << none << 2 << 0 << StartColor;
     QTest::newRow("_NET_WM_STATE") << xcb << report << 32 << QByteArray("_NET_WM_STATE") << 0u
                                    << probe.atom("_NET_WM_STATE_ABOVE") << 2 << false << none << 2 << 0
                                    << StartColor;

@@ -1,4 +1,6 @@
 #include "platform/Autostart.h"
+#include "platform/ChannelNames.h"
+#include "support/XProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +47,12 @@ QProcessEnvironment isolatedEnvironment()
     return environment;
 }
 
+// How the overlay is brought up while the user types into a window of their own.
+enum class Showing { AtStart, ByReport, ByTrayClick };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Showing)
 
 // The installed experience on an X11 desktop with an XEmbed tray: the icon docks, a click shows
 // the overlay, and the menu switches start at logon and quits. The steps run in order on one
@@ -61,6 +68,8 @@ private Q_SLOTS:
     void clickShowsOverlay();
     void menuSwitchesStartAtLogon();
     void menuQuitEndsProgram();
+    void showingLeavesFocus_data();
+    void showingLeavesFocus();
 
 private:
     xcb_atom_t atom(const char *name) const;
@@ -77,11 +86,16 @@ private:
     void openMenu(xcb_window_t *menu);
     void clickEntry(xcb_window_t menu, int index);
     QStringList markerFiles() const;
+    xcb_window_t rootProperty(const char *name) const;
+    const QByteArray &userWindowText();
 
     xcb_connection_t *connection = nullptr;
     xcb_window_t root = XCB_WINDOW_NONE;
     QProcess trayHost;
     QProcess program;
+    QProcess windowManager;
+    QProcess userWindow;
+    QByteArray userWindowOutput;
     QString programPath;
     int rightClicks = 0;
 };
@@ -212,9 +226,26 @@ QStringList tst_TrayEndToEnd::markerFiles() const
     return QDir::temp().entryList({QStringLiteral("qipc_sharedmemory_flag*")}, QDir::Files);
 }
 
+// A window that a property of the root window names, as the window manager's do.
+xcb_window_t tst_TrayEndToEnd::rootProperty(const char *name) const
+{
+    const auto property = reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, false, root, atom(name), XCB_ATOM_WINDOW, 0, 1), nullptr));
+    return property && property->value_len == 1
+        ? *static_cast<xcb_window_t *>(xcb_get_property_value(property.get()))
+        : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+// What the user's window (xev) has printed so far: its name, then the keys it receives.
+const QByteArray &tst_TrayEndToEnd::userWindowText()
+{
+    userWindowOutput += userWindow.readAllStandardOutput();
+    return userWindowOutput;
+}
+
 void tst_TrayEndToEnd::initTestCase()
 {
-    for (const char *tool : {"trayer", "xdotool"}) {
+    for (const char *tool : {"trayer", "xdotool", "openbox", "xev"}) {
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
             qPrintable(
                 QStringLiteral("%1 is missing: run scripts/install-deps.sh").arg(QString::fromLatin1(tool))));
@@ -257,7 +288,7 @@ void tst_TrayEndToEnd::initTestCase()
 
 void tst_TrayEndToEnd::cleanupTestCase()
 {
-    for (QProcess *process : {&program, &trayHost}) {
+    for (QProcess *process : {&program, &userWindow, &windowManager, &trayHost}) {
         if (process->state() == QProcess::NotRunning)
             continue;
         process->terminate();
@@ -309,6 +340,52 @@ void tst_TrayEndToEnd::menuQuitEndsProgram()
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(markerFiles().isEmpty());
     QVERIFY(Autostart::isEnabled(programPath));
+}
+
+// Last, on programs of their own, under a window manager (which the steps before do without): the
+// user's window keeps the focus and the keys typed into it, whatever brings the overlay up.
+void tst_TrayEndToEnd::showingLeavesFocus_data()
+{
+    QTest::addColumn<Showing>("showing");
+    QTest::newRow("-s") << Showing::AtStart;
+    QTest::newRow("report") << Showing::ByReport;
+    QTest::newRow("tray click") << Showing::ByTrayClick;
+}
+
+void tst_TrayEndToEnd::showingLeavesFocus()
+{
+    QFETCH(Showing, showing);
+    if (windowManager.state() == QProcess::NotRunning) {
+        windowManager.start(QStringLiteral("openbox"), QStringList());
+        QTRY_VERIFY_WITH_TIMEOUT(rootProperty("_NET_SUPPORTING_WM_CHECK") != XCB_WINDOW_NONE, WaitMs);
+        userWindow.start(QStringLiteral("xev"), {QStringLiteral("-event"), QStringLiteral("keyboard")});
+        QTRY_VERIFY_WITH_TIMEOUT(userWindowText().contains("Outer window is 0x" +
+                                     QByteArray::number(rootProperty("_NET_ACTIVE_WINDOW"), 16) + ','),
+            WaitMs);
+    }
+    const xcb_window_t user = rootProperty("_NET_ACTIVE_WINDOW");
+    const int keys = userWindowText().count("KeyPress event");
+
+    program.start(
+        programPath, showing == Showing::AtStart ? QStringList {QStringLiteral("-s")} : QStringList());
+    XProbe probe;
+    const QByteArray channel(ChannelNames::Report);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(channel) != XCB_WINDOW_NONE, WaitMs);
+    const xcb_window_t overlay = probe.selectionOwner(channel);
+    if (showing == Showing::ByReport)
+        probe.sendClientMessage(overlay, channel, 32, 0x01000000u);
+    if (showing == Showing::ByTrayClick) {
+        QTRY_VERIFY_WITH_TIMEOUT(findIcon() != XCB_WINDOW_NONE, WaitMs);
+        runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(findIcon()),
+            QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(overlay), WaitMs);
+
+    runXdotool({QStringLiteral("type"), QStringLiteral("lumi")});
+    QTRY_COMPARE_WITH_TIMEOUT(userWindowText().count("KeyPress event"), keys + 4, WaitMs);
+    QCOMPARE(rootProperty("_NET_ACTIVE_WINDOW"), user);
+    program.terminate();
+    QVERIFY(program.waitForFinished(WaitMs));
 }
 
 QTEST_GUILESS_MAIN(tst_TrayEndToEnd)

@@ -26,7 +26,8 @@ FloorWindow::FloorWindow()
     connect(&hideTimer, &QTimer::timeout, this, &QWidget::hide);
 
     // The same contract as the overlay, through the overlay's own channel code.
-    ModeChannel::listen(winId());
+    create();
+    ModeChannel::listen(windowHandle());
 }
 
 void FloorWindow::receiveReport(quint32 parameter)

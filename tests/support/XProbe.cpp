@@ -78,6 +78,12 @@ void XProbe::takeSelection(const QByteArray &selection)
     xcb_flush(connection);
 }
 
+void XProbe::releaseSelection(const QByteArray &selection)
+{
+    xcb_set_selection_owner(connection, XCB_WINDOW_NONE, atom(selection), XCB_CURRENT_TIME);
+    xcb_flush(connection);
+}
+
 void XProbe::sendClientMessage(
     xcb_window_t window, const QByteArray &type, quint8 format, quint32 data0, quint32 data1)
 {

@@ -25,6 +25,8 @@ public:
     // A window of the probe's own, created on first use.
     xcb_window_t window();
     void takeSelection(const QByteArray &selection);
+    // Gives up the selection, leaving it without an owner.
+    void releaseSelection(const QByteArray &selection);
     void sendClientMessage(
         xcb_window_t window, const QByteArray &type, quint8 format, quint32 data0, quint32 data1 = 0);
 
