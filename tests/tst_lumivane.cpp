@@ -1,5 +1,5 @@
-#include "MessageCapture.h"
 #include "overlay/Lumivane.h"
+#include "support/MessageCapture.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"

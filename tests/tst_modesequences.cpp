@@ -1,6 +1,6 @@
-#include "MessageCapture.h"
 #include "overlay/Lumivane.h"
 #include "platform/ModeReport.h"
+#include "support/MessageCapture.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
