@@ -1,4 +1,5 @@
 #include "platform/Autostart.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +15,7 @@ namespace {
 
 const QString Program = QStringLiteral("/usr/bin/lumivane");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readAll;
 
 void writeAll(const QString &path, const QByteArray &data)
 {

@@ -1,4 +1,5 @@
 #include "platform/Autostart.h"
+#include "support/TestFiles.h"
 #include "tray/SystemTray.h"
 
 #include <QAction>
@@ -18,11 +19,7 @@ QAction *autorunEntry(SystemTray &tray)
     return tray.contextMenu()->actions().value(1);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readAll;
 
 } // namespace
 
