@@ -1,3 +1,5 @@
+#include "support/InstanceMarker.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -29,8 +31,6 @@ private:
     // True once the process has passed the instance check and begun building its window, which
     // writes the screen size to the debug log.
     static bool isRunning(QProcess *process);
-    // The marker's file in this test's TMPDIR, from which the segment's key is made.
-    static QStringList markerFiles();
     static ino_t fileNumber(const QString &path);
     QList<QProcess *> processes;
 };
@@ -54,11 +54,6 @@ bool tst_Instance::isRunning(QProcess *process)
     process->waitForReadyRead(50);
     return process->state() == QProcess::Running &&
         screenWidth.match(QString::fromLocal8Bit(process->peek(4096))).hasMatch();
-}
-
-QStringList tst_Instance::markerFiles()
-{
-    return QDir::temp().entryList({QStringLiteral("qipc_sharedmemory_flag*")}, QDir::Files);
 }
 
 ino_t tst_Instance::fileNumber(const QString &path)
@@ -159,7 +154,7 @@ void tst_Instance::killedInstanceLeavesNoMarker()
     QCOMPARE(first->exitStatus(), QProcess::CrashExit);
 
     if (fileRemoved) {
-        const QStringList files = markerFiles();
+        const QStringList files = InstanceMarker::keyFiles();
         QCOMPARE(files.size(), 1);
         const QString file = QDir::temp().filePath(files.first());
         const ino_t abandonedNumber = fileNumber(file);

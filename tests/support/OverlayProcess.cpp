@@ -5,7 +5,9 @@
 #include "platform/ChannelNames.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -14,6 +16,7 @@ constexpr int StartTimeoutMs = 60000;
 } // namespace
 
 OverlayProcess::OverlayProcess()
+    : folder(QDir::temp().filePath(QStringLiteral("Lumi vane-XXXXXX")))
 {
     process.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -35,20 +38,34 @@ bool OverlayProcess::addCompanion(const QByteArray &script)
     return companion.setPermissions(companion.permissions() | QFileDevice::ExeOwner);
 }
 
-bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
+QString OverlayProcess::programPath() const
 {
-    const QString program = folder.filePath(QStringLiteral("lumivane"));
+    return folder.filePath(QFileInfo(QStringLiteral(LUMIVANE_PROGRAM)).fileName());
+}
+
+bool OverlayProcess::launch(const QProcessEnvironment &environment, const QStringList &arguments)
+{
+    const QString program = programPath();
     if (!QFile::exists(program) && !QFile::copy(QStringLiteral(LUMIVANE_PROGRAM), program))
         return false;
     collected.clear();
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    if (!process.waitForStarted())
-        return false;
+    return process.waitForStarted(StartTimeoutMs);
+}
 
+bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
+{
+    if (!launch(environment, arguments))
+        return false;
     XProbe probe;
+    return waitUntil([&probe] { return probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE; });
+}
+
+bool OverlayProcess::waitUntil(const std::function<bool()> &ready)
+{
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (probe.selectionOwner(ChannelNames::Report) == XCB_WINDOW_NONE) {
+    while (!ready()) {
         if (deadline.hasExpired() || process.state() != QProcess::Running)
             return false;
         process.waitForReadyRead(20);

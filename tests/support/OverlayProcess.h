@@ -6,21 +6,29 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// The built program run as a process of its own. It runs from a copy in a folder of its own,
-// so that no companion program sits beside it unless the test puts one there.
+#include <functional>
+
+// The built program run as a process of its own. It runs from a copy in a folder of its own, with
+// a blank in its name, so that no companion program sits beside it unless the test puts one there.
 class OverlayProcess
 {
 public:
     OverlayProcess();
     ~OverlayProcess();
+    OverlayProcess(const OverlayProcess &) = delete;
+    OverlayProcess &operator=(const OverlayProcess &) = delete;
 
     // Puts a companion program beside the program: a shell script with the given body.
     bool addCompanion(const QByteArray &script);
-    // The folder the program runs from.
+    // The folder the program runs from, and the program there.
     QString folderPath() const { return folder.path(); }
+    QString programPath() const;
 
     // Starts the program and waits until it owns the selection that senders look for.
     bool start(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QStringList &arguments = {});
+    // Starts the program and returns once it runs, for a start that may end by itself.
+    bool launch(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
         const QStringList &arguments = {});
     // Ends it as the session does at logout (SIGTERM) and waits for it.
     bool stop();
@@ -33,6 +41,9 @@ public:
     QProcess process;
 
 private:
+    // Waits until the running program is ready; false when it ends first or takes too long.
+    bool waitUntil(const std::function<bool()> &ready);
+
     QTemporaryDir folder;
     QByteArray collected;
 };
