@@ -1,9 +1,5 @@
 #include "OverlayProcess.h"
 
-#include "XProbe.h"
-
-#include "platform/ChannelNames.h"
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -48,18 +44,13 @@ bool OverlayProcess::launch(const QProcessEnvironment &environment, const QStrin
     const QString program = programPath();
     if (!QFile::exists(program) && !QFile::copy(QStringLiteral(LUMIVANE_PROGRAM), program))
         return false;
+    QProcessEnvironment withLog = environment;
+    // On Windows a GUI program's debug log goes to the debugger unless told to use standard error.
+    withLog.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
     collected.clear();
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(withLog);
     process.start(program, arguments);
     return process.waitForStarted(StartTimeoutMs);
-}
-
-bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
-{
-    if (!launch(environment, arguments))
-        return false;
-    XProbe probe;
-    return waitUntil([&probe] { return probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE; });
 }
 
 bool OverlayProcess::waitUntil(const std::function<bool()> &ready)
@@ -81,7 +72,9 @@ bool OverlayProcess::stop()
 
 QByteArray OverlayProcess::errorOutput()
 {
+    // Windows writes standard error in text mode, "\r\n" at each line's end.
     collected += process.readAllStandardError();
+    collected.replace("\r\n", "\n");
     return collected;
 }
 
