@@ -1,5 +1,6 @@
-#include "MessageCapture.h"
 #include "platform/Autostart.h"
+#include "support/MessageCapture.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +19,7 @@ namespace {
 
 const QString Program = QStringLiteral("/usr/bin/lumivane");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readAll;
 
 void writeAll(const QString &path, const QByteArray &data)
 {

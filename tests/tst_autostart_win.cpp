@@ -1,5 +1,5 @@
-#include "MessageCapture.h"
 #include "platform/Autostart_win.h"
+#include "support/MessageCapture.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

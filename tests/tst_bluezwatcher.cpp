@@ -1,6 +1,6 @@
-#include "MessageCapture.h"
 #include "MockBluez.h"
 #include "platform/BluezWatcher.h"
+#include "support/MessageCapture.h"
 
 #include <QSignalSpy>
 #include <QTest>

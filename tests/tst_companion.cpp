@@ -145,9 +145,12 @@ QList<tst_Companion::Start> tst_Companion::starts() const
     if (!record.open(QIODevice::ReadOnly))
         return result;
     while (!record.atEnd()) {
-        const QList<QByteArray> fields = record.readLine().trimmed().split(' ');
-        if (fields.size() == 3 && fields.at(0) == "start")
-            result.append({fields.at(1).toLongLong(), QFile::decodeName(fields.at(2))});
+        // The path, last, may hold blanks.
+        const QByteArray line = record.readLine().trimmed();
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() >= 3 && fields.at(0) == "start")
+            result.append({fields.at(1).toLongLong(),
+                QFile::decodeName(line.mid(fields.at(0).size() + fields.at(1).size() + 2))});
     }
     return result;
 }

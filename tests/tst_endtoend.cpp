@@ -59,7 +59,7 @@ void tst_EndToEnd::reportShowsHiddenOverlay()
     QCOMPARE(senderErrors, QByteArray());
     QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 2 ,R: 255 ,G: 0 ,B: 0"}), ReportTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), ReportTimeoutMs);
-    QCOMPARE(probe.size(window), QSize(176, 176));
+    QCOMPARE(probe.geometry(window).size(), QSize(176, 176));
     QVERIFY(overlay.stop());
     QCOMPARE(overlay.process.exitCode(), 0);
 }

@@ -33,7 +33,7 @@ void tst_Footprint::initTestCase()
     trayHost.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top")});
     QVERIFY(trayHost.waitForStarted());
     XProbe probe;
-    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner("_NET_SYSTEM_TRAY_S0") != XCB_WINDOW_NONE, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(probe.traySelection()) != XCB_WINDOW_NONE, 30000);
 
     // The program must keep its footprint on its own; the test runner's environment asks Qt to
     // leave out the OpenGL integration, a user's does not.

@@ -1,29 +1,38 @@
+#include "InstanceCases.h"
 #include "platform/ChannelNames.h"
 #include "platform/ModeReport.h"
+#include "support/InstanceMarker.h"
+#include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
 
 #include <sys/stat.h>
 
-// Starts the real program as separate processes on this test's own X server and TMPDIR, where
-// the instance marker lives.
-class tst_Instance : public QObject
+namespace {
+
+ino_t fileNumber(const QString &path)
+{
+    struct stat status
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+}
+
+} // namespace
+
+// On Linux the marker is a System V segment whose key comes from a file in TMPDIR; a segment
+// outlives an instance that was killed.
+class tst_Instance : public InstanceCases
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup();
-    void secondStartExits();
-    void unknownOption_data();
-    void unknownOption();
     void terminationReleasesMarker_data();
     void terminationReleasesMarker();
     void killedInstanceLeavesNoMarker_data();
@@ -32,99 +41,11 @@ private Q_SLOTS:
     void unusableTempDirKeepsOneInstance();
 
 private:
-    QProcess *start(const QStringList &arguments = {},
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
-    // True once the process has passed the instance check and begun building its window, which
-    // writes the screen size to the debug log.
-    static bool isRunning(QProcess *process);
-    // The marker's file in this test's TMPDIR, from which the segment's key is made.
-    static QStringList markerFiles();
-    static ino_t fileNumber(const QString &path);
-    QList<QProcess *> processes;
+    // Its key file, which a clean end removes.
+    bool markerPresent() override { return !InstanceMarker::keyFiles().isEmpty(); }
+    // Through the event loop, which releases the marker.
+    void end(OverlayProcess *instance) override { instance->stop(); }
 };
-
-QProcess *tst_Instance::start(const QStringList &arguments, const QProcessEnvironment &environment)
-{
-    auto *process = new QProcess(this);
-    process->setProcessEnvironment(environment);
-    process->setProgram(QStringLiteral(LUMIVANE_EXECUTABLE));
-    process->setArguments(arguments);
-    process->setReadChannel(QProcess::StandardError);
-    process->start();
-    processes.append(process);
-    return process;
-}
-
-bool tst_Instance::isRunning(QProcess *process)
-{
-    // Only the screen width counts: a warning printed before the instance check must not.
-    static const QRegularExpression screenWidth(
-        QStringLiteral("^\\d+$"), QRegularExpression::MultilineOption);
-    process->waitForReadyRead(50);
-    return process->state() == QProcess::Running &&
-        screenWidth.match(QString::fromLocal8Bit(process->peek(4096))).hasMatch();
-}
-
-QStringList tst_Instance::markerFiles()
-{
-    return QDir::temp().entryList({QStringLiteral("qipc_sharedmemory_flag*")}, QDir::Files);
-}
-
-ino_t tst_Instance::fileNumber(const QString &path)
-{
-    struct stat status
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
-}
-
-void tst_Instance::cleanup()
-{
-    for (QProcess *process : qAsConst(processes)) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(10000))
-                process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-    qDeleteAll(processes);
-    processes.clear();
-}
-
-void tst_Instance::secondStartExits()
-{
-    QProcess *first = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
-    for (const QStringList &arguments : {QStringList(), QStringList {QStringLiteral("-s")}}) {
-        QProcess *second = start(arguments);
-        QVERIFY(second->waitForFinished(20000));
-        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second->exitCode(), 0);
-        QVERIFY(second->readAllStandardError().isEmpty());
-    }
-    QCOMPARE(first->state(), QProcess::Running);
-}
-
-void tst_Instance::unknownOption_data()
-{
-    QTest::addColumn<bool>("instanceRunning");
-    QTest::newRow("alone") << false;
-    QTest::newRow("beside a running instance") << true;
-}
-
-void tst_Instance::unknownOption()
-{
-    QFETCH(bool, instanceRunning);
-    if (instanceRunning) {
-        QProcess *first = start();
-        QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
-    }
-    QProcess *process = start({QStringLiteral("-x")});
-    QVERIFY(process->waitForFinished(20000));
-    QCOMPARE(process->exitCode(), 1);
-    QVERIFY(process->readAllStandardError().contains("Unknown option 'x'"));
-}
 
 void tst_Instance::terminationReleasesMarker_data()
 {
@@ -146,36 +67,36 @@ void tst_Instance::terminationReleasesMarker()
     QFETCH(int, signalNumber);
     QFETCH(int, secondSignal);
     QFETCH(int, reports);
-    QProcess *first = start({QStringLiteral("-s")});
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
+    OverlayProcess *first = start({QStringLiteral("-s")});
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), TimeoutMs);
     if (reports > 0) {
         XProbe probe;
-        QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, TimeoutMs);
         const xcb_window_t overlay = probe.selectionOwner(ChannelNames::Report);
-        // Nothing reads the program's debug lines meanwhile, so most reports stay queued.
         for (int i = 0; i < reports; ++i)
-            probe.sendClientMessage(
-                overlay, ChannelNames::Report, 32, ModeReport {quint8(i % 4), 0, 0, 0}.encode());
+            probe.sendClientMessage(overlay, ChannelNames::Report, 32, ModeReport {quint8(i % 4)}.encode());
     }
+    const qint64 pid = first->process.processId();
     QElapsedTimer sinceSignal;
     sinceSignal.start();
-    QCOMPARE(::kill(pid_t(first->processId()), signalNumber), 0);
+    QCOMPARE(::kill(pid_t(pid), signalNumber), 0);
     // A second signal is repeated every millisecond until the process has ended, so that it
     // meets every part of the clean-up.
-    while (!first->waitForFinished(secondSignal != 0 ? 1 : 60000)) {
+    while (!first->process.waitForFinished(secondSignal != 0 ? 1 : TimeoutMs)) {
         QVERIFY(secondSignal != 0);
-        QCOMPARE(::kill(pid_t(first->processId()), secondSignal), 0);
+        QCOMPARE(::kill(pid_t(pid), secondSignal), 0);
     }
     if (reports > 0) {
         qInfo("From SIGTERM to exit with %d reports queued: %lld ms", reports, sinceSignal.elapsed());
-        QVERIFY(first->readAllStandardError().count("mode:") < reports);
+        QVERIFY(first->errorOutput().count("mode:") < reports);
     }
     // Ended through the event loop: a normal exit with the loop's status.
-    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(first->exitCode(), 0);
+    QCOMPARE(first->process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first->process.exitCode(), 0);
+    QVERIFY(!markerPresent());
 
-    QProcess *next = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), 20000);
+    OverlayProcess *next = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), TimeoutMs);
 }
 
 void tst_Instance::killedInstanceLeavesNoMarker_data()
@@ -190,14 +111,14 @@ void tst_Instance::killedInstanceLeavesNoMarker_data()
 void tst_Instance::killedInstanceLeavesNoMarker()
 {
     QFETCH(bool, fileRemoved);
-    QProcess *first = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
-    first->kill();
-    QVERIFY(first->waitForFinished(20000));
-    QCOMPARE(first->exitStatus(), QProcess::CrashExit);
+    OverlayProcess *first = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), TimeoutMs);
+    first->process.kill();
+    QVERIFY(first->process.waitForFinished(TimeoutMs));
+    QCOMPARE(first->process.exitStatus(), QProcess::CrashExit);
 
     if (fileRemoved) {
-        const QStringList files = markerFiles();
+        const QStringList files = InstanceMarker::keyFiles();
         QCOMPARE(files.size(), 1);
         const QString file = QDir::temp().filePath(files.first());
         const ino_t abandonedNumber = fileNumber(file);
@@ -212,13 +133,13 @@ void tst_Instance::killedInstanceLeavesNoMarker()
             QSKIP("This file system gives a new file another number, and so another key");
     }
 
-    QProcess *next = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), 20000);
+    OverlayProcess *next = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), TimeoutMs);
     // And the new instance guards again.
-    QProcess *third = start();
-    QVERIFY(third->waitForFinished(20000));
-    QCOMPARE(third->exitCode(), 0);
-    QCOMPARE(next->state(), QProcess::Running);
+    OverlayProcess *third = start();
+    QVERIFY(third->process.waitForFinished(TimeoutMs));
+    QCOMPARE(third->process.exitCode(), 0);
+    QCOMPARE(next->process.state(), QProcess::Running);
 }
 
 void tst_Instance::unusableTempDirKeepsOneInstance_data()
@@ -240,17 +161,17 @@ void tst_Instance::unusableTempDirKeepsOneInstance()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TMPDIR"), tempDir);
 
-    QProcess *first = start({}, environment);
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), 20000);
+    OverlayProcess *first = start({}, environment);
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), TimeoutMs);
     XProbe probe;
-    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.selectionOwner(ChannelNames::Report) != XCB_WINDOW_NONE, TimeoutMs);
     const xcb_window_t owner = probe.selectionOwner(ChannelNames::Report);
 
-    QProcess *second = start({QStringLiteral("-s")}, environment);
-    QVERIFY(second->waitForFinished(20000));
-    QCOMPARE(second->exitCode(), 0);
+    OverlayProcess *second = start({QStringLiteral("-s")}, environment);
+    QVERIFY(second->process.waitForFinished(TimeoutMs));
+    QCOMPARE(second->process.exitCode(), 0);
     QCOMPARE(probe.selectionOwner(ChannelNames::Report), owner);
-    QCOMPARE(first->state(), QProcess::Running);
+    QCOMPARE(first->process.state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(tst_Instance)

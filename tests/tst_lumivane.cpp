@@ -1,5 +1,7 @@
-#include "MessageCapture.h"
 #include "overlay/Lumivane.h"
+#include "support/AnimationClock.h"
+#include "support/MessageCapture.h"
+#include "support/OverlaySteps.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -13,32 +15,9 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace OverlaySteps;
+
 namespace {
-
-QList<QPropertyAnimation *> fades(Lumivane &window)
-{
-    QList<QPropertyAnimation *> result;
-    for (auto *animation : window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (animation->propertyName() == "windowOpacity" && animation->state() == QAbstractAnimation::Running)
-            result.append(animation);
-    }
-    return result;
-}
-
-// Runs the one fade in progress to its end, and lets its deferred deletion happen.
-void finishFade(Lumivane &window)
-{
-    const QList<QPropertyAnimation *> running = fades(window);
-    QCOMPARE(running.size(), 1);
-    running.first()->setCurrentTime(running.first()->duration());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void fireTimer(Lumivane &window)
-{
-    QVERIFY(window.timer->isActive());
-    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
-}
 
 int runningAnimations(QObject &root)
 {
@@ -55,6 +34,8 @@ class tst_Lumivane : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init();
+    void cleanup();
     void geometryFor_data();
     void geometryFor();
     void construction();
@@ -72,7 +53,20 @@ private Q_SLOTS:
     void discAtEveryDensity_data();
     void discAtEveryDensity();
     void onScreen();
+
+private:
+    AnimationClock clock;
 };
+
+void tst_Lumivane::init()
+{
+    clock.install();
+}
+
+void tst_Lumivane::cleanup()
+{
+    clock.uninstall();
+}
 
 void tst_Lumivane::geometryFor_data()
 {
@@ -169,12 +163,12 @@ void tst_Lumivane::showFadesInAndArmsTimer()
     QCOMPARE(fade->duration(), 250);
     QCOMPARE(fade->startValue().toDouble(), 0.0);
     QCOMPARE(fade->endValue().toDouble(), 1.0);
-    fade->setCurrentTime(125);
+    clock.advance(125);
     // The window keeps its opacity in steps of 1/255.
     QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
     QVERIFY(window.timer->isActive());
     QCOMPARE(window.timer->interval(), 4000);
-    finishFade(window);
+    finishFade(window, clock);
     QCOMPARE(window.windowOpacity(), 1.0);
     QVERIFY(fades(window).isEmpty());
 }
@@ -183,7 +177,7 @@ void tst_Lumivane::showWhileShownStartsOver()
 {
     Lumivane window;
     window.showapp();
-    finishFade(window);
+    finishFade(window, clock);
     window.showapp();
     QCOMPARE(window.windowOpacity(), 0.0);
     QCOMPARE(fades(window).size(), 1);
@@ -194,10 +188,10 @@ void tst_Lumivane::showDuringFadeOutKeepsWindow()
 {
     Lumivane window;
     window.showapp();
-    finishFade(window);
+    finishFade(window, clock);
     fireTimer(window);
     QCOMPARE(fades(window).size(), 1);
-    fades(window).first()->setCurrentTime(125);
+    clock.advance(125);
     // The window keeps its opacity in steps of 1/255.
     QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
 
@@ -206,7 +200,7 @@ void tst_Lumivane::showDuringFadeOutKeepsWindow()
     // The interrupted fade-out is gone and never hides the window.
     QCOMPARE(fades(window).size(), 1);
     QCOMPARE(fades(window).first()->endValue().toDouble(), 1.0);
-    finishFade(window);
+    finishFade(window, clock);
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowOpacity(), 1.0);
     QVERIFY(window.timer->isActive());
@@ -216,11 +210,11 @@ void tst_Lumivane::timerHidesAndSleeps()
 {
     Lumivane window;
     window.showapp();
-    finishFade(window);
+    finishFade(window, clock);
     fireTimer(window);
     QVERIFY(window.isVisible());
     QCOMPARE(fades(window).first()->endValue().toDouble(), 0.0);
-    finishFade(window);
+    finishFade(window, clock);
     QVERIFY(window.isHidden());
     // Nothing of a hidden overlay keeps running.
     QVERIFY(!window.timer->isActive());
@@ -344,7 +338,7 @@ void tst_Lumivane::onScreen()
     Lumivane window;
     window.showapp();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    finishFade(window);
+    finishFade(window, clock);
     QCoreApplication::processEvents();
     const QRect frame = window.geometry();
     // Without a compositing manager the translucent window shows its colours over black.

@@ -1,7 +1,7 @@
-#include "MessageCapture.h"
 #include "overlay/Lumivane.h"
 #include "platform/ChannelNames.h"
 #include "platform/ReportSender.h"
+#include "support/MessageCapture.h"
 #include "support/XProbe.h"
 #include "widgets/ring.h"
 

@@ -1,6 +1,7 @@
-#include "MessageCapture.h"
 #include "overlay/Lumivane.h"
 #include "platform/ModeReport.h"
+#include "support/AnimationClock.h"
+#include "support/MessageCapture.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -39,29 +40,6 @@ QSequentialAnimationGroup *crossFade(Lumivane &window)
     return groups.isEmpty() ? nullptr : groups.last();
 }
 
-// Moves every animation the overlay runs forward by the given time, as the animation clock would.
-void advance(Lumivane &window, int ms)
-{
-    QList<QAbstractAnimation *> running;
-    for (auto *animation : window.findChildren<QAbstractAnimation *>()) {
-        if (animation->state() == QAbstractAnimation::Running && !animation->group())
-            running.append(animation);
-    }
-    for (auto *animation : running) {
-        // An animation may be stopped (and released) by another one moved before it.
-        if (window.findChildren<QAbstractAnimation *>().contains(animation) &&
-            animation->state() == QAbstractAnimation::Running)
-            animation->setCurrentTime(animation->currentTime() + ms);
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void quiet(Lumivane &window)
-{
-    for (int i = 0; i < 12; ++i)
-        advance(window, 100);
-}
-
 } // namespace
 
 class tst_ModeSequences : public QObject
@@ -69,6 +47,8 @@ class tst_ModeSequences : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init();
+    void cleanup();
     void dispatch_data();
     void dispatch();
     void debugLine();
@@ -85,7 +65,29 @@ private Q_SLOTS:
     void reportWhileVisibleKeepsOpacity();
     void reportDuringFadeOutShows_data();
     void reportDuringFadeOutShows();
+
+private:
+    // Long enough for every sequence to end, in steps of a tenth of a second.
+    void quiet();
+
+    AnimationClock clock;
 };
+
+void tst_ModeSequences::init()
+{
+    clock.install();
+}
+
+void tst_ModeSequences::cleanup()
+{
+    clock.uninstall();
+}
+
+void tst_ModeSequences::quiet()
+{
+    for (int i = 0; i < 12; ++i)
+        clock.advance(100);
+}
 
 void tst_ModeSequences::dispatch_data()
 {
@@ -114,7 +116,7 @@ void tst_ModeSequences::dispatch()
     Lumivane window;
     if (startMode != 0) {
         window.receiveReport(report(startMode));
-        quiet(window);
+        quiet();
     }
     const QColor colourBefore = window.ringWidget->ringColor;
     QCOMPARE(window.receiveReport(parameter), handled);
@@ -159,7 +161,7 @@ void tst_ModeSequences::labelsAtStart()
     QFETCH(QList<double>, labels);
     Lumivane window;
     window.receiveReport(report(mode == 1 ? 2 : 1));
-    quiet(window);
+    quiet();
     window.receiveReport(report(mode));
     QCOMPARE(alphas(window), labels);
     QCOMPARE(window.currentMode, mode);
@@ -216,9 +218,9 @@ void tst_ModeSequences::quickChangesEndConsistent()
     for (int i = 0; i < modes.size(); ++i) {
         window.receiveReport(report(modes[i]));
         if (i < gaps.size())
-            advance(window, gaps[i]);
+            clock.advance(gaps[i]);
     }
-    quiet(window);
+    quiet();
     QCOMPARE(window.currentMode, modes.last());
     QCOMPARE(alphas(window), showing(modes.last()));
 }
@@ -228,9 +230,9 @@ void tst_ModeSequences::groupsAreReleased()
     Lumivane window;
     for (int i = 0; i < 50; ++i) {
         window.receiveReport(report(i % 4));
-        advance(window, i % 2 ? 1000 : 200);
+        clock.advance(i % 2 ? 1000 : 200);
     }
-    quiet(window);
+    quiet();
     QVERIFY(
         window.findChildren<QSequentialAnimationGroup *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
     QVERIFY(window.findChildren<QPropertyAnimation *>().isEmpty());
@@ -240,7 +242,7 @@ void tst_ModeSequences::rippleStartsOnce()
 {
     Lumivane window;
     window.receiveReport(report(1));
-    advance(window, 300);
+    clock.advance(300);
     QCOMPARE(window.circleWidget->expandGroup->currentTime(), 300);
     window.receiveReport(report(2));
     QCOMPARE(window.circleWidget->expandGroup->currentTime(), 300);
@@ -250,7 +252,7 @@ void tst_ModeSequences::colourChange()
 {
     Lumivane window;
     window.receiveReport(report(2));
-    quiet(window);
+    quiet();
     const QList<double> before = alphas(window);
     QVERIFY(window.receiveReport(report(2, 0, 255, 0)));
     QCOMPARE(window.ringWidget->ringColor, QColor(0, 255, 0, 255));
@@ -265,7 +267,7 @@ void tst_ModeSequences::colourChangeDuringPulse()
     Lumivane window;
     window.receiveReport(report(3));
     window.receiveReport(report(3, 255, 0, 0));
-    advance(window, 400);
+    clock.advance(400);
     window.timer->start(1000);
     window.receiveReport(report(3, 0, 0, 255));
     QCOMPARE(window.ringWidget->ringColor, QColor(0, 0, 255, 255));
@@ -278,7 +280,7 @@ void tst_ModeSequences::reportWhileVisibleKeepsOpacity()
 {
     Lumivane window;
     window.showapp();
-    advance(window, 250);
+    clock.advance(250);
     QCOMPARE(window.windowOpacity(), 1.0);
     window.receiveReport(report(1));
     QCOMPARE(window.windowOpacity(), 1.0);
@@ -305,23 +307,23 @@ void tst_ModeSequences::reportDuringFadeOutShows()
     QFETCH(int, hold);
     Lumivane window;
     window.receiveReport(report(1));
-    quiet(window);
+    quiet();
     QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
-    advance(window, elapsed);
+    clock.advance(elapsed);
     // Shown again as a hidden window is: faded in from nothing, held from the report on.
     window.receiveReport(parameter);
     QCOMPARE(window.windowOpacity(), 0.0);
     QVERIFY(window.timer->isActive());
     QCOMPARE(window.timer->interval(), hold);
-    advance(window, 125);
+    clock.advance(125);
     QVERIFY(qAbs(window.windowOpacity() - 0.5) < 0.01);
-    advance(window, 250);
+    clock.advance(250);
     QVERIFY(window.isVisible());
     QCOMPARE(window.windowOpacity(), 1.0);
     // The re-armed timer runs out once, and then nothing is left running.
-    quiet(window);
+    quiet();
     QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
-    quiet(window);
+    quiet();
     QVERIFY(!window.timer->isActive());
     QVERIFY(window.isHidden());
     for (auto *animation : window.findChildren<QAbstractAnimation *>())

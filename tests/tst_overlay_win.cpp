@@ -1,11 +1,14 @@
 #include "overlay/Lumivane.h"
+#include "support/AnimationClock.h"
+#include "support/OverlaySteps.h"
 
-#include <QPropertyAnimation>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <windows.h>
+
+using namespace OverlaySteps;
 
 // The overlay as Windows sees it, through the Windows platform plugin: its native window, its
 // styles, where it lies on the screen, and when it is visible.
@@ -16,29 +19,6 @@ HWND handleOf(const Lumivane &window)
     return reinterpret_cast<HWND>(window.internalWinId());
 }
 
-// Runs the one fade in progress to its end, as the animation timer would.
-void finishFade(Lumivane &window)
-{
-    const auto animations = window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly);
-    QPropertyAnimation *fade = nullptr;
-    for (QPropertyAnimation *animation : animations) {
-        if (animation->propertyName() == "windowOpacity" &&
-            animation->state() == QAbstractAnimation::Running) {
-            QVERIFY(!fade);
-            fade = animation;
-        }
-    }
-    QVERIFY(fade);
-    fade->setCurrentTime(fade->duration());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void fireTimer(Lumivane &window)
-{
-    QVERIFY(window.timer->isActive());
-    QVERIFY(QMetaObject::invokeMethod(window.timer, "timeout"));
-}
-
 } // namespace
 
 class tst_OverlayWin : public QObject
@@ -47,17 +27,32 @@ class tst_OverlayWin : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void init();
+    void cleanup();
     void nativeWindowWhileHidden();
     void styles();
     void centredOnScreen();
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
+
+private:
+    AnimationClock clock;
 };
 
 void tst_OverlayWin::initTestCase()
 {
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("windows"));
+}
+
+void tst_OverlayWin::init()
+{
+    clock.install();
+}
+
+void tst_OverlayWin::cleanup()
+{
+    clock.uninstall();
 }
 
 void tst_OverlayWin::nativeWindowWhileHidden()
@@ -108,7 +103,7 @@ void tst_OverlayWin::fadeOutHides()
 {
     Lumivane window;
     window.showapp();
-    finishFade(window);
+    finishFade(window, clock);
     const HWND hwnd = handleOf(window);
     QCOMPARE(window.windowOpacity(), 1.0);
     QVERIFY(IsWindowVisible(hwnd));
@@ -116,7 +111,7 @@ void tst_OverlayWin::fadeOutHides()
     fireTimer(window);
     // Still on screen while it fades.
     QVERIFY(IsWindowVisible(hwnd));
-    finishFade(window);
+    finishFade(window, clock);
     QTRY_VERIFY_WITH_TIMEOUT(!IsWindowVisible(hwnd), 10000);
     // The native window survives hiding, so reports still reach it.
     QVERIFY(IsWindow(hwnd));
@@ -126,11 +121,11 @@ void tst_OverlayWin::showDuringFadeOutStaysVisible()
 {
     Lumivane window;
     window.showapp();
-    finishFade(window);
+    finishFade(window, clock);
     fireTimer(window);
     window.showapp();
     QCOMPARE(window.windowOpacity(), 0.0);
-    finishFade(window);
+    finishFade(window, clock);
     QCOMPARE(window.windowOpacity(), 1.0);
     QCoreApplication::processEvents();
     QVERIFY(IsWindowVisible(handleOf(window)));
@@ -145,7 +140,7 @@ void tst_OverlayWin::paintedOnScreen()
     Lumivane window;
     window.showapp();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    finishFade(window);
+    finishFade(window, clock);
     window.repaint();
     RECT rect;
     QVERIFY(GetWindowRect(handleOf(window), &rect));

@@ -1,5 +1,8 @@
 #include "overlay/Lumivane.h"
 #include "platform/ModeReport.h"
+#include "support/AnimationClock.h"
+#include "support/OverlaySteps.h"
+#include "support/PaintCounter.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
 
@@ -9,23 +12,7 @@
 #include <QSequentialAnimationGroup>
 #include <QTest>
 
-namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) { widget->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        paints += event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
-} // namespace
+using namespace OverlaySteps;
 
 // What the overlay costs a report: what it has ready for the first one, what it shows without
 // waiting for the animation clock, what a burst of them leaves behind, and what stays armed once
@@ -35,11 +22,26 @@ class tst_OverlayCost : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init();
+    void cleanup();
     void captionsPreparedAtConstruction();
     void colourShownAtOnce();
     void burstKeepsOneCrossFade();
     void hiddenHoldsNoPixmapCache();
+
+private:
+    AnimationClock clock;
 };
+
+void tst_OverlayCost::init()
+{
+    clock.install();
+}
+
+void tst_OverlayCost::cleanup()
+{
+    clock.uninstall();
+}
 
 void tst_OverlayCost::captionsPreparedAtConstruction()
 {
@@ -59,14 +61,14 @@ void tst_OverlayCost::colourShownAtOnce()
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
 
-    PaintCounter counter(window.ringWidget);
+    PaintCounter counter({window.ringWidget});
     window.currentMode = 2;
     QVERIFY(window.receiveReport(ModeReport {2, 0, 255, 0}.encode()));
     QCOMPARE(window.ringWidget->pulseGroup->state(), QAbstractAnimation::Running);
     // The first pulse's first frame leaves the width where it rests: without a repaint of its
     // own the new colour would wait for the animation clock's next tick.
     QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
-    QVERIFY(counter.paints > 0);
+    QVERIFY(counter.paints(window.ringWidget) > 0);
 }
 
 void tst_OverlayCost::burstKeepsOneCrossFade()
@@ -89,13 +91,7 @@ void tst_OverlayCost::hiddenHoldsNoPixmapCache()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(QPixmapCache::insert(QStringLiteral("probe"), QPixmap(4, 4)));
     QVERIFY(QMetaObject::invokeMethod(&window, "hideapp"));
-    QPropertyAnimation *fadeOut = nullptr;
-    for (auto *animation : window.findChildren<QPropertyAnimation *>()) {
-        if (animation->propertyName() == "windowOpacity" && animation->state() == QAbstractAnimation::Running)
-            fadeOut = animation;
-    }
-    QVERIFY(fadeOut);
-    fadeOut->setCurrentTime(fadeOut->duration());
+    finishFade(window, clock);
     QVERIFY(window.isHidden());
     // The cache's own trimming timer runs for as long as it holds a pixmap.
     QPixmap cached;

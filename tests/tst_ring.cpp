@@ -1,6 +1,6 @@
+#include "support/PaintCounter.h"
 #include "widgets/ring.h"
 
-#include <QHash>
 #include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QSequentialAnimationGroup>
@@ -216,37 +216,26 @@ void tst_Ring::paintsEveryStrokePixel()
 
 void tst_Ring::repaintLeavesCentreAlone()
 {
-    // Paints counted on the ring and on a widget in the middle of it, where the labels sit.
-    struct PaintCounter : QObject
-    {
-        bool eventFilter(QObject *watched, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint)
-                ++counts[watched];
-            return false;
-        }
-        QHash<QObject *, int> counts;
-    } counter;
     QWidget window;
     window.resize(176, 176);
     ring widget(&window);
     widget.setGeometry(0, 0, 176, 176);
+    // A widget in the middle of the ring, where the labels sit.
     QWidget centre(&window);
     centre.setGeometry(ring::innerSquare());
-    widget.installEventFilter(&counter);
-    centre.installEventFilter(&counter);
+    PaintCounter counter({&widget, &centre});
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTRY_VERIFY(counter.counts.value(&centre) > 0);
+    QTRY_VERIFY(counter.paints(&centre) > 0);
 
-    counter.counts.clear();
+    counter.clear();
     widget.onWidthChanged(12);
-    QTRY_COMPARE(counter.counts.value(&widget), 1);
-    QCOMPARE(counter.counts.value(&centre), 0);
+    QTRY_COMPARE(counter.paints(&widget), 1);
+    QCOMPARE(counter.paints(&centre), 0);
 
     // The centre itself still repaints when it asks to.
     centre.update();
-    QTRY_COMPARE(counter.counts.value(&centre), 1);
+    QTRY_COMPARE(counter.paints(&centre), 1);
 }
 
 QTEST_MAIN(tst_Ring)

@@ -1,5 +1,6 @@
-#include "MessageCapture.h"
 #include "platform/Autostart.h"
+#include "support/MessageCapture.h"
+#include "support/TestFiles.h"
 #include "tray/SystemTray.h"
 
 #include <QAction>
@@ -19,11 +20,7 @@ QAction *autorunEntry(SystemTray &tray)
     return tray.contextMenu()->actions().value(1);
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestFiles::readAll;
 
 } // namespace
 

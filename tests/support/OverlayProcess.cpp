@@ -1,11 +1,9 @@
 #include "OverlayProcess.h"
 
-#include "XProbe.h"
-
-#include "platform/ChannelNames.h"
-
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -14,6 +12,7 @@ constexpr int StartTimeoutMs = 60000;
 } // namespace
 
 OverlayProcess::OverlayProcess()
+    : folder(QDir::temp().filePath(QStringLiteral("Lumi vane-XXXXXX")))
 {
     process.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -35,20 +34,29 @@ bool OverlayProcess::addCompanion(const QByteArray &script)
     return companion.setPermissions(companion.permissions() | QFileDevice::ExeOwner);
 }
 
-bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
+QString OverlayProcess::programPath() const
 {
-    const QString program = folder.filePath(QStringLiteral("lumivane"));
+    return folder.filePath(QFileInfo(QStringLiteral(LUMIVANE_PROGRAM)).fileName());
+}
+
+bool OverlayProcess::launch(const QProcessEnvironment &environment, const QStringList &arguments)
+{
+    const QString program = programPath();
     if (!QFile::exists(program) && !QFile::copy(QStringLiteral(LUMIVANE_PROGRAM), program))
         return false;
+    QProcessEnvironment withLog = environment;
+    // On Windows a GUI program's debug log goes to the debugger unless told to use standard error.
+    withLog.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
     collected.clear();
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(withLog);
     process.start(program, arguments);
-    if (!process.waitForStarted())
-        return false;
+    return process.waitForStarted(StartTimeoutMs);
+}
 
-    XProbe probe;
+bool OverlayProcess::waitUntil(const std::function<bool()> &ready)
+{
     const QDeadlineTimer deadline(StartTimeoutMs);
-    while (probe.selectionOwner(ChannelNames::Report) == XCB_WINDOW_NONE) {
+    while (!ready()) {
         if (deadline.hasExpired() || process.state() != QProcess::Running)
             return false;
         process.waitForReadyRead(20);
@@ -64,7 +72,9 @@ bool OverlayProcess::stop()
 
 QByteArray OverlayProcess::errorOutput()
 {
+    // Windows writes standard error in text mode, "\r\n" at each line's end.
     collected += process.readAllStandardError();
+    collected.replace("\r\n", "\n");
     return collected;
 }
 

@@ -6,11 +6,31 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <poll.h>
 
-XProbe::XProbe()
-    : connection(xcb_connect(nullptr, nullptr))
+namespace {
+
+template<typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template<typename T>
+Reply<T> reply(T *raw)
 {
+    return Reply<T>(raw, &std::free);
+}
+
+} // namespace
+
+XProbe::XProbe()
+    : connection(xcb_connect(nullptr, &screen))
+{
+    if (isConnected()) {
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+        for (int i = 0; i < screen; ++i)
+            xcb_screen_next(&screens);
+        rootWindow = screens.data->root;
+    }
 }
 
 XProbe::~XProbe()
@@ -23,6 +43,11 @@ bool XProbe::isConnected() const
     return !xcb_connection_has_error(connection);
 }
 
+QByteArray XProbe::traySelection() const
+{
+    return "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+}
+
 xcb_atom_t XProbe::atom(const QByteArray &name)
 {
     return XAtom::intern(connection, name.constData());
@@ -30,43 +55,74 @@ xcb_atom_t XProbe::atom(const QByteArray &name)
 
 xcb_window_t XProbe::selectionOwner(const QByteArray &selection)
 {
-    const xcb_get_selection_owner_cookie_t cookie = xcb_get_selection_owner(connection, atom(selection));
-    xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(connection, cookie, nullptr);
-    if (!reply)
-        return XCB_WINDOW_NONE;
-    const xcb_window_t owner = reply->owner;
-    std::free(reply);
-    return owner;
+    const auto answer = reply(xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, atom(selection)), nullptr));
+    return answer ? answer->owner : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 bool XProbe::isViewable(xcb_window_t window)
 {
-    const xcb_get_window_attributes_cookie_t cookie = xcb_get_window_attributes(connection, window);
-    xcb_get_window_attributes_reply_t *reply = xcb_get_window_attributes_reply(connection, cookie, nullptr);
-    if (!reply)
-        return false;
-    const bool viewable = reply->map_state == XCB_MAP_STATE_VIEWABLE;
-    std::free(reply);
-    return viewable;
+    const auto attributes = reply(
+        xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr));
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-QSize XProbe::size(xcb_window_t window)
+QRect XProbe::geometry(xcb_window_t window)
 {
-    const xcb_get_geometry_cookie_t cookie = xcb_get_geometry(connection, window);
-    xcb_get_geometry_reply_t *reply = xcb_get_geometry_reply(connection, cookie, nullptr);
-    if (!reply)
-        return QSize();
-    const QSize result(reply->width, reply->height);
-    std::free(reply);
-    return result;
+    const auto answer =
+        reply(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+    return answer ? QRect(answer->x, answer->y, answer->width, answer->height) : QRect();
+}
+
+xcb_window_t XProbe::parentOf(xcb_window_t window)
+{
+    const auto tree = reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+    return tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+xcb_window_t XProbe::rootWindowProperty(const QByteArray &name)
+{
+    const auto property = reply(xcb_get_property_reply(connection,
+        xcb_get_property(connection, false, rootWindow, atom(name), XCB_ATOM_WINDOW, 0, 1), nullptr));
+    return property && property->value_len == 1
+        ? *static_cast<xcb_window_t *>(xcb_get_property_value(property.get()))
+        : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+QList<xcb_window_t> XProbe::windowsBelow(xcb_window_t window)
+{
+    QList<xcb_window_t> windows;
+    const auto tree = reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+    if (!tree)
+        return windows;
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        windows << children[i] << windowsBelow(children[i]);
+    return windows;
+}
+
+QList<xcb_window_t> XProbe::windowsOf(const QByteArray &instanceName)
+{
+    QList<xcb_window_t> windows;
+    for (const xcb_window_t window : windowsBelow(rootWindow)) {
+        const auto property = reply(xcb_get_property_reply(connection,
+            xcb_get_property(connection, false, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr));
+        if (!property)
+            continue;
+        // The instance name comes first, ended by a null byte.
+        const QByteArray wmClass(static_cast<const char *>(xcb_get_property_value(property.get())),
+            xcb_get_property_value_length(property.get()));
+        if (wmClass.startsWith(QByteArray(instanceName).append('\0')))
+            windows.append(window);
+    }
+    return windows;
 }
 
 xcb_window_t XProbe::window()
 {
     if (ownWindow == XCB_WINDOW_NONE) {
-        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
         ownWindow = xcb_generate_id(connection);
-        xcb_create_window(connection, XCB_COPY_FROM_PARENT, ownWindow, screen->root, 0, 0, 1, 1, 0,
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, ownWindow, rootWindow, 0, 0, 1, 1, 0,
             XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     }
     return ownWindow;

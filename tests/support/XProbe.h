@@ -2,7 +2,8 @@
 #define XPROBE_H
 
 #include <QByteArray>
-#include <QSize>
+#include <QList>
+#include <QRect>
 
 #include <xcb/xcb.h>
 
@@ -17,10 +18,21 @@ public:
     XProbe &operator=(const XProbe &) = delete;
 
     bool isConnected() const;
+    xcb_window_t root() const { return rootWindow; }
+    // The selection that the system tray of the probe's screen owns.
+    QByteArray traySelection() const;
     xcb_atom_t atom(const QByteArray &name);
     xcb_window_t selectionOwner(const QByteArray &selection);
+
     bool isViewable(xcb_window_t window);
-    QSize size(xcb_window_t window);
+    QRect geometry(xcb_window_t window);
+    xcb_window_t parentOf(xcb_window_t window);
+    // The window that a property of the root window names, as the window manager's do.
+    xcb_window_t rootWindowProperty(const QByteArray &name);
+    // The windows below the given one, at any depth, each before those below it.
+    QList<xcb_window_t> windowsBelow(xcb_window_t window);
+    // The windows of the screen whose WM_CLASS instance name is the given one.
+    QList<xcb_window_t> windowsOf(const QByteArray &instanceName);
 
     // A window of the probe's own, created on first use.
     xcb_window_t window();
@@ -36,7 +48,9 @@ public:
     bool syncWithOwner(const QByteArray &selection, int timeoutMs);
 
 private:
+    int screen = 0;
     xcb_connection_t *connection;
+    xcb_window_t rootWindow = XCB_WINDOW_NONE;
     xcb_window_t ownWindow = XCB_WINDOW_NONE;
 };
 

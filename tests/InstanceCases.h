@@ -1,0 +1,47 @@
+#ifndef INSTANCECASES_H
+#define INSTANCECASES_H
+
+#include <QObject>
+#include <QProcessEnvironment>
+
+#include <memory>
+#include <vector>
+
+class OverlayProcess;
+
+// The single-instance guard's cases that hold on every platform, written once. Each platform's
+// suite derives from this, says how its marker shows and how a left-over instance ends, and adds
+// the cases only it can check. The program runs as separate processes on the test's own X server
+// (Linux) and TMPDIR, where the instance marker lives.
+class InstanceCases : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~InstanceCases() override;
+
+protected:
+    OverlayProcess *start(const QStringList &arguments = {},
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    // True once the process has passed the instance check and begun building its window, which
+    // writes the screen size to the debug log.
+    static bool isRunning(OverlayProcess *instance);
+
+    // Whether the instance marker is there.
+    virtual bool markerPresent() = 0;
+    // Ends an instance that a case left running.
+    virtual void end(OverlayProcess *instance) = 0;
+
+    static constexpr int TimeoutMs = 30000;
+
+private Q_SLOTS:
+    void cleanup();
+    void secondStartExits();
+    void unknownOption_data();
+    void unknownOption();
+
+private:
+    std::vector<std::unique_ptr<OverlayProcess>> instances;
+};
+
+#endif // INSTANCECASES_H
