@@ -1,6 +1,7 @@
 #include "BusReportSender.h"
 
 #include "ChannelNames.h"
+#include "SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -32,11 +33,16 @@ void waitForOwner(QDBusConnection &bus)
 
 bool BusReportSender::busAvailable()
 {
-    return QDBusConnection::sessionBus().isConnected();
+    return SessionBus::provided() && QDBusConnection::sessionBus().isConnected();
 }
 
 bool BusReportSender::send(quint32 parameter)
 {
+    if (!SessionBus::provided()) {
+        error =
+            QStringLiteral("no session bus: neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR names one");
+        return false;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());

@@ -1,6 +1,7 @@
 #include "OverlayBusService.h"
 
 #include "ChannelNames.h"
+#include "SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -45,6 +46,8 @@ private:
 void OverlayBusObject::publish()
 {
     // No session bus: the other channels carry the reports, as they always have.
+    if (!SessionBus::provided())
+        return;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;

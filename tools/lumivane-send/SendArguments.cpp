@@ -97,8 +97,9 @@ SendArguments SendArguments::parse(const QStringList &allArguments)
 QString SendArguments::usage()
 {
     return QStringLiteral(
-        "usage: lumivane-send [--via dbus|x11] MODE R G B\n"
-        "       lumivane-send [--via dbus|x11] --raw 0xPPPPPPPP\n"
+        "usage: lumivane-send MODE R G B\n"
+        "       lumivane-send --raw 0xPPPPPPPP\n"
+        "       lumivane-send --via dbus|x11 MODE R G B | --raw 0xPPPPPPPP\n"
         "Sends one mode report to the running overlay, as the companion program does.\n"
         "MODE, R, G and B are decimal numbers from 0 to 255 (modes 0-3 are shown; the overlay\n"
         "only logs the others). --raw sends a whole parameter, MODE << 24 | R << 16 | G << 8 | B.\n"
