@@ -35,7 +35,8 @@ public:
     // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the
     // mode is not one of the four the display knows.
     bool receiveReport(quint32 parameter);
-    // Called after each report, whichever channel brought it, so that others learn of the mode.
+    // Called after each report played, whichever channel brought it, so that others learn of
+    // the mode.
     void setReportObserver(std::function<void()> observer);
 
     QTimer *timer;
