@@ -1,6 +1,7 @@
 #include "app/InstanceGuard.h"
 #include "overlay/Lumivane.h"
 #include "platform/DisplayPlatform.h"
+#include "platform/OverlayBusService.h"
 #include "platform/TerminationWatcher.h"
 
 #include <QApplication>
@@ -45,6 +46,13 @@ int main(int argc, char *argv[])
     useCaptionFont();
 
     Lumivane window;
+    OverlayBusService busService({
+        [&window](quint32 parameter) { return window.receiveReport(parameter); },
+        [&window] { window.showapp(); },
+        [&window] { return window.currentMode; },
+    });
+    window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
+    busService.publish();
     if (parser.isSet(showOption))
         window.showapp();
     return app.exec();

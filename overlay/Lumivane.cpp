@@ -25,6 +25,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -149,7 +150,14 @@ bool Lumivane::receiveReport(quint32 parameter)
         playModeChange(mode);
     else
         return false;
+    if (reportObserver)
+        reportObserver();
     return true;
+}
+
+void Lumivane::setReportObserver(std::function<void()> observer)
+{
+    reportObserver = std::move(observer);
 }
 
 void Lumivane::showapp()

@@ -6,6 +6,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <functional>
+
 class CompanionSupervisor;
 class QProcess;
 class QPropertyAnimation;
@@ -33,6 +35,9 @@ public:
     // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the
     // mode is not one of the four the display knows.
     bool receiveReport(quint32 parameter);
+    // Called after each report played, whichever channel brought it, so that others learn of
+    // the mode.
+    void setReportObserver(std::function<void()> observer);
 
     QTimer *timer;
     QProcess *process;
@@ -78,6 +83,8 @@ private:
 
     // The dark disc as the last paint drew it, at that paint's pixel density.
     QPixmap disc;
+
+    std::function<void()> reportObserver;
 };
 
 #endif // LUMIVANE_H

@@ -11,6 +11,12 @@ inline constexpr char Report[] = "WM_LUMIVANE_MESSAGE";
 // The key of the shared-memory segment that marks the running instance.
 inline constexpr char InstanceMarker[] = "flag";
 
+// The running overlay on the Linux session bus: its name, its object and the object's interface.
+// The interface's name has a twin in OverlayBusService_linux.cpp, where a literal is needed.
+inline constexpr char BusService[] = "org.lumivane.Overlay";
+inline constexpr char BusPath[] = "/org/lumivane/Overlay";
+inline constexpr char BusInterface[] = "org.lumivane.Overlay1";
+
 } // namespace ChannelNames
 
 #endif // CHANNELNAMES_H

@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # Runs one command with a private D-Bus daemon as its system bus, so that a test meets only the
-# mock services it starts there and never a real machine's Bluetooth devices.
-#   with-system-bus.sh command [arguments...]
+# mock services it starts there and never a real machine's Bluetooth devices; or, with --session,
+# as its session bus, which starts the services it finds in the folders given with --servicedir.
+#   with-system-bus.sh [--session [--servicedir DIR]...] command [arguments...]
 set -euo pipefail
+
+type=system
+servicedirs=
+if [[ ${1:-} == --session ]]; then
+    type=session
+    shift
+    while [[ ${1:-} == --servicedir ]]; do
+        servicedirs+="  <servicedir>$2</servicedir>"$'\n'
+        shift 2
+    done
+fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-bus.XXXXXX")
 bus_pid=
@@ -16,10 +28,10 @@ cat >"$scratch/bus.conf" <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>system</type>
-  <listen>unix:path=$scratch/system_bus_socket</listen>
+  <type>$type</type>
+  <listen>unix:path=$scratch/${type}_bus_socket</listen>
   <auth>EXTERNAL</auth>
-  <policy context="default">
+$servicedirs  <policy context="default">
     <allow user="*"/>
     <allow own="*"/>
     <allow send_type="method_call"/>
@@ -41,5 +53,9 @@ bus_pid=$!
 read -r -t 30 address <&"$address_fd" || { echo "dbus-daemon did not start:" >&2; cat "$scratch/bus.log" >&2; exit 1; }
 exec {address_fd}>&-
 
-export DBUS_SYSTEM_BUS_ADDRESS=$address
+if [[ $type == session ]]; then
+    export DBUS_SESSION_BUS_ADDRESS=$address
+else
+    export DBUS_SYSTEM_BUS_ADDRESS=$address
+fi
 "$@"

@@ -42,9 +42,22 @@ bool parseRaw(const QString &text, quint32 *value)
 
 } // namespace
 
-SendArguments SendArguments::parse(const QStringList &arguments)
+SendArguments SendArguments::parse(const QStringList &allArguments)
 {
-    if (arguments.size() == 1 &&
+    QStringList arguments = allArguments;
+    Channel via = Automatic;
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--via")) {
+        const QString channel = arguments.value(1);
+        if (channel == QLatin1String("dbus"))
+            via = Bus;
+        else if (channel == QLatin1String("x11"))
+            via = WindowMessage;
+        else
+            return invalid(QStringLiteral("--via takes dbus or x11, not \"%1\"").arg(channel));
+        arguments = arguments.mid(2);
+    }
+
+    if (via == Automatic && arguments.size() == 1 &&
         (arguments.first() == QLatin1String("-h") || arguments.first() == QLatin1String("--help"))) {
         SendArguments result;
         result.action = Help;
@@ -76,6 +89,7 @@ SendArguments SendArguments::parse(const QStringList &arguments)
 
     SendArguments result;
     result.action = Send;
+    result.via = via;
     result.parameter = parameter;
     return result;
 }
@@ -85,8 +99,12 @@ QString SendArguments::usage()
     return QStringLiteral(
         "usage: lumivane-send MODE R G B\n"
         "       lumivane-send --raw 0xPPPPPPPP\n"
+        "       lumivane-send --via dbus|x11 MODE R G B | --raw 0xPPPPPPPP\n"
         "Sends one mode report to the running overlay, as the companion program does.\n"
         "MODE, R, G and B are decimal numbers from 0 to 255 (modes 0-3 are shown; the overlay\n"
         "only logs the others). --raw sends a whole parameter, MODE << 24 | R << 16 | G << 8 | B.\n"
-        "Exit status: 0 sent, 2 usage or range error, 3 no overlay running.\n");
+        "On Linux the report goes over the session bus, which starts the overlay if none runs,\n"
+        "and over X11 where no session bus answers; --via forces one. On Windows it goes as the\n"
+        "registered window message, which --via x11 also names.\n"
+        "Exit status: 0 sent, 2 usage or range error, 3 no overlay could be reached or started.\n");
 }

@@ -5,14 +5,18 @@
 #include <QStringList>
 
 // The command line of lumivane-send, without the program name:
-//   MODE R G B          four decimal numbers, each 0-255
-//   --raw 0xPPPPPPPP    a whole parameter in hexadecimal, up to 0xFFFFFFFF
+//   [--via dbus|x11] MODE R G B          four decimal numbers, each 0-255
+//   [--via dbus|x11] --raw 0xPPPPPPPP    a whole parameter in hexadecimal, up to 0xFFFFFFFF
 //   -h | --help
 struct SendArguments
 {
     enum Action { Send, Help, Invalid };
+    // The channel: the session bus when one answers, else the window system's message; or the
+    // one forced with --via.
+    enum Channel { Automatic, Bus, WindowMessage };
 
     Action action = Invalid;
+    Channel via = Automatic;
     // The report to send, an encoded ModeReport.
     quint32 parameter = 0;
     // Why the arguments are invalid, in words for the user.

@@ -1,6 +1,8 @@
 #include "SendArguments.h"
+#include "platform/BusReportSender.h"
 #include "platform/ReportSender.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -30,8 +32,22 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // The session bus wants an application object for its connection.
+    QCoreApplication application(argc, argv);
+    BusReportSender busSender;
+    const bool useBus = parsed.via == SendArguments::Bus ||
+        (parsed.via == SendArguments::Automatic && busSender.busAvailable());
+    if (useBus && busSender.send(parsed.parameter))
+        return 0;
+    // An overlay running without the session bus still has its window message.
+    if (parsed.via == SendArguments::Bus) {
+        print(stderr, QStringLiteral("lumivane-send: %1\n").arg(busSender.errorString()));
+        return 3;
+    }
     ReportSender sender;
     if (!sender.send(parsed.parameter)) {
+        if (useBus)
+            print(stderr, QStringLiteral("lumivane-send: %1\n").arg(busSender.errorString()));
         print(stderr, QStringLiteral("lumivane-send: %1\n").arg(sender.errorString()));
         return 3;
     }

@@ -1,0 +1,247 @@
+#include "platform/ChannelNames.h"
+#include "support/OverlayProcess.h"
+#include "support/XProbe.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString busName = QStringLiteral("org.lumivane.Overlay");
+const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumivane");
+
+QStringList words(const QString &text)
+{
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// Runs a command line of words; its exit code, and what it wrote.
+int run(const QString &commandLine, QByteArray *output = nullptr)
+{
+    QStringList arguments = words(commandLine);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(arguments.takeFirst(), arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = process.readAll();
+    return process.exitCode();
+}
+
+// The running processes of the installed program.
+int instances()
+{
+    int found = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
+        found += QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == installedProgram;
+    return found;
+}
+
+qint64 nameOwner()
+{
+    QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
+    return bus->isServiceRegistered(busName) ? qint64(bus->servicePid(busName).value()) : 0;
+}
+
+bool stopOwner()
+{
+    if (const qint64 owner = nameOwner())
+        ::kill(pid_t(owner), SIGTERM);
+    return QTest::qWaitFor([] { return nameOwner() == 0 && instances() == 0; }, 20000);
+}
+
+bool overlayViewable()
+{
+    XProbe probe;
+    return probe.isViewable(probe.selectionOwner(ChannelNames::Report));
+}
+
+} // namespace
+
+// The overlay on this test's own session bus (tests/with-system-bus.sh --session), reached with
+// the real busctl and gdbus, and started by the bus from the installed service file.
+class tst_OverlayBus : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void activation_data();
+    void activation();
+    void takenName();
+    void calls_data();
+    void calls();
+
+private:
+    OverlayProcess overlay;
+};
+
+void tst_OverlayBus::initTestCase()
+{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run through tests/with-system-bus.sh --session");
+    // Installed where the bus's configuration looks for service files.
+    QDir(QStringLiteral(LUMIVANE_TEST_PREFIX)).removeRecursively();
+    QCOMPARE(run(QStringLiteral(
+                 LUMIVANE_CMAKE " --install " LUMIVANE_BUILD_DIR " --prefix " LUMIVANE_TEST_PREFIX)),
+        0);
+    // As desktop sessions do, so that the overlay the bus starts finds this test's display and
+    // instance marker.
+    QCOMPARE(
+        run(QStringLiteral("dbus-update-activation-environment DISPLAY TMPDIR XDG_CONFIG_HOME "
+                           "XDG_RUNTIME_DIR QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION DBUS_SYSTEM_BUS_ADDRESS")),
+        0);
+}
+
+void tst_OverlayBus::cleanupTestCase()
+{
+    if (overlay.process.state() == QProcess::Running)
+        overlay.stop();
+    stopOwner();
+    QDir(QStringLiteral(LUMIVANE_TEST_PREFIX)).removeRecursively();
+}
+
+void tst_OverlayBus::activation_data()
+{
+    QTest::addColumn<bool>("startByHand");
+    QTest::newRow("none runs") << false;
+    QTest::newRow("racing a start by hand") << true;
+}
+
+void tst_OverlayBus::activation()
+{
+    QFETCH(bool, startByHand);
+    QCOMPARE(nameOwner(), 0);
+    QProcess byHand;
+    if (startByHand)
+        byHand.start(installedProgram, QStringList());
+    QCOMPARE(runSender(words(QStringLiteral("--via dbus 1 0 0 255"))), 0);
+    // Whichever won, one instance is left, it owns the name and shows the report, and the loser
+    // ended well.
+    QTRY_COMPARE_WITH_TIMEOUT(instances(), 1, 20000);
+    QVERIFY(nameOwner() != 0);
+    QTRY_VERIFY(overlayViewable());
+    if (startByHand && byHand.state() != QProcess::Running)
+        QVERIFY(byHand.exitStatus() == QProcess::NormalExit && byHand.exitCode() == 0);
+    QVERIFY(stopOwner());
+    QVERIFY(!startByHand || byHand.waitForFinished(10000));
+}
+
+void tst_OverlayBus::takenName()
+{
+    // Another program holds the name: the overlay says so once and still takes X11 reports.
+    QVERIFY(QDBusConnection::sessionBus().registerService(busName));
+    QVERIFY(overlay.start());
+    QCOMPARE(runSender(words(QStringLiteral("--via x11 3 0 0 9"))), 0);
+    QTRY_VERIFY(overlay.wroteLines({"mode: 3 ,R: 0 ,G: 0 ,B: 9"}));
+    QCOMPARE(overlay.errorOutput().count("is taken on the session bus"), 1);
+    QVERIFY(overlay.stop());
+    QVERIFY(QDBusConnection::sessionBus().unregisterService(busName));
+}
+
+void tst_OverlayBus::calls_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("exitCode");
+    // What the client prints, as a pattern.
+    QTest::addColumn<QString>("answer");
+    // Reports sent with lumivane-send while the command (a monitor) runs, for the signals it sees.
+    QTest::addColumn<QStringList>("reports");
+    // Whether the command shows the overlay: the first row's does, on an overlay still hidden.
+    QTest::addColumn<bool>("shows");
+
+    const QString object =
+        QStringLiteral(" org.lumivane.Overlay /org/lumivane/Overlay org.lumivane.Overlay1 ");
+    const QString busctl = QStringLiteral("busctl --user call") + object;
+    const QString property = object + QStringLiteral("CurrentMode");
+    const QString gdbus =
+        QStringLiteral("gdbus call --session -d org.lumivane.Overlay -o /org/lumivane/Overlay -m ");
+    const QString monitor =
+        QStringLiteral("gdbus monitor --session -d org.lumivane.Overlay -o /org/lumivane/Overlay");
+    const QString unknownMethod = QStringLiteral("org\\.freedesktop\\.DBus\\.Error\\.UnknownMethod");
+    const QStringList none;
+
+    QTest::newRow("Show") << busctl + QStringLiteral("Show") << 0 << QStringLiteral("^$") << none << true;
+    QTest::newRow("introspection") << QStringLiteral("busctl --user introspect") + object << 0
+                                   << QStringLiteral(
+                                          "\\.Report +method +u +b +-\\n\\.Show +method +- +- +-\\n"
+                                          "\\.CurrentMode +property +y +\\d+ +emits-change\\n")
+                                   << none << false;
+    QTest::newRow("Report, mode 2") << busctl + QStringLiteral("Report u 0x02ff0000") << 0
+                                    << QStringLiteral("^b true\\n$") << none << false;
+    QTest::newRow("CurrentMode after it") << QStringLiteral("busctl --user get-property") + property << 0
+                                          << QStringLiteral("^y 2\\n$") << none << false;
+    QTest::newRow("Report, mode 4") << gdbus + QStringLiteral("org.lumivane.Overlay1.Report 0x04000000") << 0
+                                    << QStringLiteral("^\\(false,\\)\\n$") << none << false;
+    QTest::newRow("mode 4 changes nothing")
+        << gdbus + QStringLiteral("org.freedesktop.DBus.Properties.Get org.lumivane.Overlay1 CurrentMode")
+        << 0 << QStringLiteral("^\\(<byte 0x02>,\\)\\n$") << none << false;
+    QTest::newRow("Report, wrong signature")
+        << busctl + QStringLiteral("Report s 2") << 1
+        << QStringLiteral("No such method 'Report' in interface 'org.lumivane.Overlay1' .*signature 's'")
+        << none << false;
+    QTest::newRow("Report, no argument")
+        << gdbus + QStringLiteral("org.lumivane.Overlay1.Report") << 1 << unknownMethod << none << false;
+    QTest::newRow("unknown method") << gdbus + QStringLiteral("org.lumivane.Overlay1.Hide") << 1
+                                    << unknownMethod << none << false;
+    QTest::newRow("unknown property")
+        << gdbus + QStringLiteral("org.freedesktop.DBus.Properties.Get org.lumivane.Overlay1 Mode") << 1
+        << QStringLiteral("org\\.freedesktop\\.DBus\\.Error\\.UnknownProperty") << none << false;
+    QTest::newRow("CurrentMode is read-only")
+        << QStringLiteral("busctl --user set-property") + property + QStringLiteral(" y 1") << 1
+        << QStringLiteral("read-only") << none << false;
+    QTest::newRow("PropertiesChanged")
+        << monitor << 0
+        << QStringLiteral(
+               "PropertiesChanged \\('org\\.lumivane\\.Overlay1', \\{'CurrentMode': <byte 0x03>\\}")
+        << QStringList {QStringLiteral("0x03000000")} << false;
+    QTest::newRow("none for the same mode")
+        << monitor << 0 << QStringLiteral("\\A(?:(?!PropertiesChanged).)*PropertiesChanged[^\\n]*<byte 0x01>")
+        << QStringList {QStringLiteral("0x03ff0000"), QStringLiteral("0x01000000")} << false;
+}
+
+void tst_OverlayBus::calls()
+{
+    QFETCH(QString, command);
+    QFETCH(int, exitCode);
+    QFETCH(QString, answer);
+    QFETCH(QStringList, reports);
+    QFETCH(bool, shows);
+
+    if (overlay.process.state() != QProcess::Running) {
+        QVERIFY(overlay.start());
+        QTRY_COMPARE(nameOwner(), qint64(overlay.process.processId()));
+        QVERIFY(!overlayViewable());
+    }
+    const QRegularExpression pattern(answer, QRegularExpression::DotMatchesEverythingOption);
+    QByteArray output;
+    if (reports.isEmpty()) {
+        QCOMPARE(run(command, &output), exitCode);
+        QVERIFY2(pattern.match(QString::fromUtf8(output)).hasMatch(), output.constData());
+    } else {
+        // The monitor says who owns the name once its match rule is in place at the bus.
+        QProcess monitor;
+        QStringList arguments = words(command);
+        monitor.start(arguments.takeFirst(), arguments);
+        QTRY_VERIFY((output += monitor.readAll()).contains("is owned by"));
+        for (const QString &report : qAsConst(reports))
+            QCOMPARE(runSender({QStringLiteral("--raw"), report}), 0);
+        QTRY_VERIFY2(
+            pattern.match(QString::fromUtf8(output += monitor.readAll())).hasMatch(), output.constData());
+        monitor.terminate();
+        QVERIFY(monitor.waitForFinished(10000));
+    }
+    if (shows)
+        QTRY_VERIFY(overlayViewable());
+    QCOMPARE(overlay.process.state(), QProcess::Running);
+}
+
+QTEST_MAIN(tst_OverlayBus)
+#include "tst_overlaybus.moc"
