@@ -14,7 +14,7 @@ CompanionProcess::~CompanionProcess()
     // Ends the companion with us, as QProcess's own destructor would, but without its warning
     // about a process still running: here that is the intended way out.
     if (state() != QProcess::NotRunning) {
-        kill();
+        killGroup();
         waitForFinished();
     }
 }

@@ -37,5 +37,5 @@ void CompanionSupervisor::handleNativeMessage(const QByteArray &eventType, void 
 void CompanionSupervisor::stopCompanion()
 {
     // At once, without a request to close; nothing waits for the end.
-    process->kill();
+    process->killGroup();
 }
