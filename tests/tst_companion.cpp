@@ -43,6 +43,8 @@ private Q_SLOTS:
     void endsWhenKilled();
     void neverFromCurrentDirectory_data();
     void neverFromCurrentDirectory();
+    void backWithItsAccessory_data();
+    void backWithItsAccessory();
     void groupEndsWithIt_data();
     void groupEndsWithIt();
 
@@ -73,6 +75,8 @@ private:
 namespace {
 
 constexpr int WaitMs = 30000;
+
+constexpr int DropsAndReturns = 20;
 
 // The fields of /proc/<pid>/stat after the process's name, from its state on; empty when the
 // process is gone.
@@ -411,6 +415,76 @@ void tst_Companion::neverFromCurrentDirectory()
     QVERIFY(overlay.stop());
 }
 
+void tst_Companion::backWithItsAccessory_data()
+{
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<bool>("stopped"); // the program is stopped across each drop and return
+    QTest::addColumn<bool>("dropsAgain"); // and the link drops once more before it continues
+
+    QTest::newRow("back to back") << 0 << false << false;
+    QTest::newRow("1 ms apart") << 1 << false << false;
+    QTest::newRow("50 ms apart") << 50 << false << false;
+    QTest::newRow("program stopped meanwhile") << 0 << true << false;
+    QTest::newRow("dropped again while stopped") << 0 << true << true;
+}
+
+void tst_Companion::backWithItsAccessory()
+{
+    QFETCH(int, gapMs);
+    QFETCH(bool, stopped);
+    QFETCH(bool, dropsAgain);
+
+    MockBluez bluez;
+    QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
+    OverlayProcess overlay;
+    const QString device = launchWithAccessory(&overlay, &bluez, true);
+    QVERIFY2(!device.isEmpty(), qPrintable(bluez.lastError()));
+    const qint64 program = overlay.process.processId();
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+
+    for (int pair = 1; pair <= DropsAndReturns; ++pair) {
+        int started = starts().size();
+        const qint64 current = starts().constLast().pid;
+        if (stopped) {
+            QCOMPARE(::kill(pid_t(program), SIGSTOP), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(statOf(program).value(State), QByteArray("T"), WaitMs);
+        }
+        QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
+        if (gapMs > 0)
+            QTest::qSleep(gapMs);
+        QVERIFY2(bluez.setConnected(device, true), qPrintable(bluez.lastError()));
+        if (dropsAgain)
+            QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
+        // The mock has sent the signals before it answered.
+        if (stopped)
+            QCOMPARE(::kill(pid_t(program), SIGCONT), 0);
+        if (dropsAgain) {
+            // A start that waited for the old companion's end was called off: once the program
+            // has reaped the old one, where it would have started the new one, none runs.
+            QVERIFY(QTest::qWaitFor(
+                [&] { return statOf(current).isEmpty() && processesWhere(Parent, program).isEmpty(); },
+                WaitMs));
+            started = starts().size();
+            QVERIFY2(bluez.setConnected(device, true), qPrintable(bluez.lastError()));
+        }
+
+        // Each return ends with one companion: a new one, and the program's only child.
+        const bool oneNewCompanion = QTest::qWaitFor(
+            [&] {
+                const QList<Start> now = starts();
+                return now.size() == started + 1 &&
+                    processesWhere(Parent, program) == QList<qint64> {now.constLast().pid};
+            },
+            WaitMs);
+        QVERIFY2(oneNewCompanion,
+            qPrintable(QStringLiteral("after drop and return %1: %2 companions started, %3 running")
+                           .arg(pair)
+                           .arg(starts().size() - started)
+                           .arg(processesWhere(Parent, program).size())));
+    }
+    QVERIFY(overlay.stop());
+}
+
 void tst_Companion::groupEndsWithIt_data()
 {
     QTest::addColumn<bool>("byRemoval"); // otherwise the program is terminated
@@ -447,13 +521,13 @@ void tst_Companion::groupEndsWithIt()
 
     if (byRemoval) {
         QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
-        QTRY_VERIFY_WITH_TIMEOUT(processesWhere(Group, companion).isEmpty(), WaitMs);
+        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
         QCOMPARE(overlay.process.state(), QProcess::Running);
         QVERIFY(overlay.stop());
     } else {
         QVERIFY(overlay.stop());
         QCOMPARE(overlay.process.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(processesWhere(Group, companion).isEmpty(), WaitMs);
+        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
     }
 }
 
