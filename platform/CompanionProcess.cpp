@@ -12,9 +12,11 @@ CompanionProcess::CompanionProcess(QObject *parent)
 CompanionProcess::~CompanionProcess()
 {
     // Ends the companion with us, as QProcess's own destructor would, but without its warning
-    // about a process still running: here that is the intended way out.
+    // about a process still running: here that is the intended way out. Nobody hears of this
+    // end, so that nothing starts a successor on our way out.
     if (state() != QProcess::NotRunning) {
-        kill();
+        blockSignals(true);
+        killGroup();
         waitForFinished();
     }
 }

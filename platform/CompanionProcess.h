@@ -4,15 +4,21 @@
 #include <QProcess>
 
 // The handle on the companion program. Its output goes straight to our own standard output and
-// error, where it stays visible and never piles up in our memory; on Linux the kernel ends the
-// companion when this process dies, however it dies, so that no orphan outlives it.
+// error, where it stays visible and never piles up in our memory. On Linux the companion leads a
+// process group of its own, which is ended with it, and the kernel ends the companion when this
+// process dies, however it dies, so that no orphan outlives it.
 class CompanionProcess : public QProcess
 {
     Q_OBJECT
 
 public:
     explicit CompanionProcess(QObject *parent = nullptr);
+    // Ends the companion and its group, and waits for the companion.
     ~CompanionProcess() override;
+
+    // Ends the companion at once, without a request to close, and with it every process still
+    // in its group where the platform has process groups; does not wait.
+    void killGroup();
 
 protected:
     // Runs in the child, between fork and exec; QProcess calls it on Unix only.

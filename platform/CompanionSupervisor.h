@@ -9,8 +9,9 @@ class CompanionProcess;
 class DeviceWatcher;
 
 // Keeps the companion program in step with the accessory: started once at start-up, killed
-// when the accessory's link goes and started again when it returns. If the companion ends by
-// itself, nothing restarts it until the next arrival.
+// when the accessory's link goes and started again when it returns, so that every arrival ends
+// with exactly one companion. If the companion ends by itself, nothing restarts it until the
+// next arrival.
 class CompanionSupervisor : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,8 @@ public:
     explicit CompanionSupervisor(CompanionProcess *process, QObject *parent = nullptr);
 
     // Starts the companion found beside the executable or on an absolute PATH entry (never in
-    // the current directory); nothing when it already runs or is found nowhere.
+    // the current directory); nothing when it already runs or is found nowhere. While the one
+    // killed last is still ending, the start waits for its end, unless a removal comes first.
     void startCompanion();
 
     // Begins following the accessory's link, with notifications addressed to the given native
@@ -34,9 +36,14 @@ public:
 
 private:
     void stopCompanion();
+    void onCompanionFinished();
 
     CompanionProcess *const process;
     DeviceWatcher *const deviceWatcher;
+    // The companion has been killed and its end not seen yet.
+    bool killed = false;
+    // An arrival came while the killed companion was still ending.
+    bool startWhenEnded = false;
 };
 
 #endif // COMPANIONSUPERVISOR_H

@@ -1,5 +1,6 @@
 #include "MockBluez.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -108,6 +109,28 @@ bool MockBluez::emitSignal(const QString &path, const QString &interface, const 
                              .arg(interface, member, signature, arguments, path);
     return addMethod(MockInterface, QStringLiteral("Emit"), QString(), code) &&
         call(QStringLiteral("/"), MockInterface, QStringLiteral("Emit"), {});
+}
+
+int MockBluez::callCount(const QString &method)
+{
+    QVariant calls;
+    if (!call(QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.Mock"),
+            QStringLiteral("GetMethodCalls"), {method}, &calls))
+        return -1;
+    // An array of (time, arguments).
+    const QDBusArgument log = calls.value<QDBusArgument>();
+    int count = 0;
+    log.beginArray();
+    while (!log.atEnd()) {
+        quint64 time = 0;
+        QVariantList arguments;
+        log.beginStructure();
+        log >> time >> arguments;
+        log.endStructure();
+        ++count;
+    }
+    log.endArray();
+    return count;
 }
 
 bool MockBluez::addMethod(

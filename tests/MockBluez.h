@@ -40,6 +40,9 @@ public:
     bool emitSignal(const QString &path, const QString &interface, const QString &member,
         const QString &signature, const QString &arguments);
 
+    // How often anyone has called the given method of the root object; -1 when unknown.
+    int callCount(const QString &method);
+
     QString lastError() const { return error; }
 
 private:

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/prctl.h>
@@ -20,8 +21,9 @@
 
 // The companion's life as the overlay supervises it. This executable lives in a folder of its
 // own beside a fake "gattlink" (tests/fakes/gattlink.cpp), which appends "start <pid> <path>"
-// to the file named by GATTLINK_RECORD. The supervisors built here find that fake; the tests that
-// run the program itself give each copy of it a temporary folder with its own fakes.
+// to the file named by GATTLINK_RECORD; a companion that forks also records "child <pid>" there.
+// The supervisors built here find that fake; the tests that run the program itself give each
+// copy of it a temporary folder with its own fakes.
 class tst_Companion : public QObject
 {
     Q_OBJECT
@@ -41,6 +43,10 @@ private Q_SLOTS:
     void endsWhenKilled();
     void neverFromCurrentDirectory_data();
     void neverFromCurrentDirectory();
+    void backWithItsAccessory_data();
+    void backWithItsAccessory();
+    void groupEndsWithIt_data();
+    void groupEndsWithIt();
 
 private:
     struct Start
@@ -50,10 +56,17 @@ private:
     };
 
     QList<Start> starts() const;
+    QList<qint64> children() const;
+    // The fields of each recorded line of the given kind, after the kind.
+    QList<QList<QByteArray>> recorded(const QByteArray &kind) const;
     // Starts the program with or without a fake beside it, in a working directory that holds
     // none unless the test gives another.
     bool launch(OverlayProcess *overlay, bool companionBeside, const QString &searchPath,
         const QString &busAddress, const QString &workingDirectory = QString());
+    // Starts the program on this test's system bus with the accessory connected from the start,
+    // and waits until it has read BlueZ's devices, so that what follows reaches it as changes.
+    // The accessory's object path, or an empty one on failure.
+    QString launchWithAccessory(OverlayProcess *overlay, MockBluez *bluez, bool companionBeside);
 
     std::unique_ptr<QTemporaryDir> scratch;
     QString recordFile;
@@ -63,36 +76,50 @@ namespace {
 
 constexpr int WaitMs = 30000;
 
-// A process has ended once it is gone or a zombie that nobody has reaped yet.
-bool processEnded(qint64 pid)
+constexpr int DropsAndReturns = 20;
+
+// The fields of /proc/<pid>/stat after the process's name, from its state on; empty when the
+// process is gone.
+enum StatField { State = 0, Parent = 1, Group = 2 };
+
+QList<QByteArray> statOf(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
-        return true;
+        return {};
     const QByteArray line = stat.readAll();
     const int nameEnd = line.lastIndexOf(')');
     if (nameEnd < 0 || nameEnd + 2 >= line.size())
-        return true;
-    const char state = line.at(nameEnd + 2);
-    return state == 'Z' || state == 'X';
+        return {};
+    return line.mid(nameEnd + 2).split(' ');
 }
 
-QList<qint64> childrenOf(qint64 parent)
+// A process has ended once it is gone or a zombie that nobody has reaped yet.
+bool ended(const QList<QByteArray> &fields)
 {
-    QList<qint64> children;
+    return fields.size() <= Group || fields.at(State) == "Z" || fields.at(State) == "X";
+}
+
+bool processEnded(qint64 pid)
+{
+    return ended(statOf(pid));
+}
+
+// The processes that have not ended whose given field holds the value.
+QList<qint64> processesWhere(StatField field, qint64 value)
+{
+    QList<qint64> found;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
         bool isPid = false;
         const qint64 pid = entry.toLongLong(&isPid);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!isPid || !stat.open(QIODevice::ReadOnly))
+        if (!isPid)
             continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == parent)
-            children << pid;
+        const QList<QByteArray> fields = statOf(pid);
+        if (!ended(fields) && fields.at(field).toLongLong() == value)
+            found << pid;
     }
-    return children;
+    return found;
 }
 
 bool installExecutable(const QString &from, const QString &to)
@@ -131,27 +158,47 @@ void tst_Companion::init()
 
 void tst_Companion::cleanup()
 {
-    // A failed test must not leave a companion or a program behind.
-    for (const Start &start : starts()) {
-        ::kill(pid_t(start.pid), SIGKILL);
-        ::waitpid(pid_t(start.pid), nullptr, 0);
+    // A failed test must not leave a companion, its children or a program behind. Orphans are
+    // ours to reap.
+    QList<qint64> pids = children();
+    for (const Start &start : starts())
+        pids << start.pid;
+    for (qint64 pid : qAsConst(pids)) {
+        ::kill(pid_t(pid), SIGKILL);
+        ::waitpid(pid_t(pid), nullptr, 0);
     }
+}
+
+QList<QList<QByteArray>> tst_Companion::recorded(const QByteArray &kind) const
+{
+    QList<QList<QByteArray>> result;
+    QFile record(recordFile);
+    if (!record.open(QIODevice::ReadOnly))
+        return result;
+    while (!record.atEnd()) {
+        QList<QByteArray> fields = record.readLine().trimmed().split(' ');
+        if (fields.takeFirst() == kind)
+            result << fields;
+    }
+    return result;
 }
 
 QList<tst_Companion::Start> tst_Companion::starts() const
 {
     QList<Start> result;
-    QFile record(recordFile);
-    if (!record.open(QIODevice::ReadOnly))
-        return result;
-    while (!record.atEnd()) {
+    for (const QList<QByteArray> &fields : recorded("start")) {
         // The path, last, may hold blanks.
-        const QByteArray line = record.readLine().trimmed();
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() >= 3 && fields.at(0) == "start")
-            result.append({fields.at(1).toLongLong(),
-                QFile::decodeName(line.mid(fields.at(0).size() + fields.at(1).size() + 2))});
+        if (fields.size() >= 2)
+            result.append({fields.at(0).toLongLong(), QFile::decodeName(fields.mid(1).join(' '))});
     }
+    return result;
+}
+
+QList<qint64> tst_Companion::children() const
+{
+    QList<qint64> result;
+    for (const QList<QByteArray> &fields : recorded("child"))
+        result << fields.value(0).toLongLong();
     return result;
 }
 
@@ -177,6 +224,20 @@ bool tst_Companion::launch(OverlayProcess *overlay, bool companionBeside, const 
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     overlay->process.setWorkingDirectory(workingDirectory.isEmpty() ? scratch->path() : workingDirectory);
     return overlay->start(environment);
+}
+
+QString tst_Companion::launchWithAccessory(OverlayProcess *overlay, MockBluez *bluez, bool companionBeside)
+{
+    const QString device =
+        bluez->addDevice(QStringLiteral("C0:FF:EE:00:00:01"), {MockBluez::HidService}, true);
+    if (device.isEmpty() ||
+        !launch(overlay, companionBeside, QString(), qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS")))
+        return QString();
+    // The program subscribes to BlueZ's signals before it asks for the devices.
+    const QString readDevices = QStringLiteral("GetManagedObjects");
+    if (!QTest::qWaitFor([&] { return bluez->callCount(readDevices) > 0; }, WaitMs))
+        return QString();
+    return device;
 }
 
 void tst_Companion::startsBesideTheExecutable()
@@ -340,7 +401,7 @@ void tst_Companion::neverFromCurrentDirectory()
     QVERIFY(launch(&overlay, companionBeside, searchPath, deadBus(*scratch), current));
     // The failed registration comes after the companion's start in the construction.
     QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("注册失败"), WaitMs);
-    const QList<qint64> children = childrenOf(overlay.process.processId());
+    const QList<qint64> children = processesWhere(Parent, overlay.process.processId());
     if (expectedFolder.isEmpty()) {
         QVERIFY(children.isEmpty());
         QVERIFY(starts().isEmpty());
@@ -353,6 +414,122 @@ void tst_Companion::neverFromCurrentDirectory()
         QCOMPARE(starts().at(0).program, canonical(folder + QStringLiteral("/gattlink")));
     }
     QVERIFY(overlay.stop());
+}
+
+void tst_Companion::backWithItsAccessory_data()
+{
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<bool>("stopped"); // the program is stopped across each drop and return
+    QTest::addColumn<bool>("dropsAgain"); // and the link drops once more before it continues
+
+    QTest::newRow("back to back") << 0 << false << false;
+    QTest::newRow("1 ms apart") << 1 << false << false;
+    QTest::newRow("50 ms apart") << 50 << false << false;
+    QTest::newRow("program stopped meanwhile") << 0 << true << false;
+    QTest::newRow("dropped again while stopped") << 0 << true << true;
+}
+
+void tst_Companion::backWithItsAccessory()
+{
+    QFETCH(int, gapMs);
+    QFETCH(bool, stopped);
+    QFETCH(bool, dropsAgain);
+
+    MockBluez bluez;
+    QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
+    OverlayProcess overlay;
+    const QString device = launchWithAccessory(&overlay, &bluez, true);
+    QVERIFY2(!device.isEmpty(), qPrintable(bluez.lastError()));
+    const qint64 program = overlay.process.processId();
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+
+    for (int pair = 1; pair <= DropsAndReturns; ++pair) {
+        int started = starts().size();
+        const qint64 current = starts().constLast().pid;
+        if (stopped) {
+            QCOMPARE(::kill(pid_t(program), SIGSTOP), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(statOf(program).value(State), QByteArray("T"), WaitMs);
+        }
+        QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
+        if (gapMs > 0)
+            QTest::qSleep(gapMs);
+        QVERIFY2(bluez.setConnected(device, true), qPrintable(bluez.lastError()));
+        if (dropsAgain)
+            QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
+        // The mock has sent the signals before it answered.
+        if (stopped)
+            QCOMPARE(::kill(pid_t(program), SIGCONT), 0);
+        if (dropsAgain) {
+            // A start that waited for the old companion's end was called off: once the program
+            // has reaped the old one, where it would have started the new one, none runs.
+            QVERIFY(QTest::qWaitFor(
+                [&] { return statOf(current).isEmpty() && processesWhere(Parent, program).isEmpty(); },
+                WaitMs));
+            started = starts().size();
+            QVERIFY2(bluez.setConnected(device, true), qPrintable(bluez.lastError()));
+        }
+
+        // Each return ends with one companion: a new one, and the program's only child.
+        const bool oneNewCompanion = QTest::qWaitFor(
+            [&] {
+                const QList<Start> now = starts();
+                return now.size() == started + 1 &&
+                    processesWhere(Parent, program) == QList<qint64> {now.constLast().pid};
+            },
+            WaitMs);
+        QVERIFY2(oneNewCompanion,
+            qPrintable(QStringLiteral("after drop and return %1: %2 companions started, %3 running")
+                           .arg(pair)
+                           .arg(starts().size() - started)
+                           .arg(processesWhere(Parent, program).size())));
+    }
+    QVERIFY(overlay.stop());
+}
+
+void tst_Companion::groupEndsWithIt_data()
+{
+    QTest::addColumn<bool>("byRemoval"); // otherwise the program is terminated
+
+    QTest::newRow("removal") << true;
+    QTest::newRow("termination signal") << false;
+}
+
+void tst_Companion::groupEndsWithIt()
+{
+    QFETCH(bool, byRemoval);
+
+    MockBluez bluez;
+    QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
+    OverlayProcess overlay;
+    // The program runs with an empty PATH.
+    QVERIFY(overlay.addCompanion("/bin/sleep 1000 & echo \"child $!\" >>\"$GATTLINK_RECORD\"\n"
+                                 "/bin/sleep 1000 & echo \"child $!\" >>\"$GATTLINK_RECORD\"\n"
+                                 "echo \"start $$ $0\" >>\"$GATTLINK_RECORD\"\n"
+                                 "wait\n"));
+    const QString device = launchWithAccessory(&overlay, &bluez, false);
+    QVERIFY2(!device.isEmpty(), qPrintable(bluez.lastError()));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
+    QCOMPARE(children().size(), 2);
+    const qint64 companion = starts().at(0).pid;
+
+    // The companion leads a group of its own, apart from the program's, with its two children.
+    QList<qint64> group = processesWhere(Group, companion);
+    std::sort(group.begin(), group.end());
+    QList<qint64> expected = children() << companion;
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(group, expected);
+    QVERIFY(statOf(overlay.process.processId()).value(Group).toLongLong() != companion);
+
+    if (byRemoval) {
+        QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
+        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
+        QCOMPARE(overlay.process.state(), QProcess::Running);
+        QVERIFY(overlay.stop());
+    } else {
+        QVERIFY(overlay.stop());
+        QCOMPARE(overlay.process.exitCode(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Companion)
