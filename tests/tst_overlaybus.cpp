@@ -1,5 +1,7 @@
 #include "platform/ChannelNames.h"
+#include "support/Command.h"
 #include "support/OverlayProcess.h"
+#include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
 
 #include <QDBusConnection>
@@ -7,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -19,20 +22,6 @@ const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumiv
 QStringList words(const QString &text)
 {
     return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-// Runs a command line of words; its exit code, and what it wrote.
-int run(const QString &commandLine, QByteArray *output = nullptr)
-{
-    QStringList arguments = words(commandLine);
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(arguments.takeFirst(), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    if (output)
-        *output = process.readAll();
-    return process.exitCode();
 }
 
 // The running processes of the installed program.
@@ -77,6 +66,8 @@ private Q_SLOTS:
     void activation_data();
     void activation();
     void takenName();
+    void trayItem_data();
+    void trayItem();
     void calls_data();
     void calls();
 
@@ -89,14 +80,14 @@ void tst_OverlayBus::initTestCase()
     QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run through tests/with-system-bus.sh --session");
     // Installed where the bus's configuration looks for service files.
     QDir(QStringLiteral(LUMIVANE_TEST_PREFIX)).removeRecursively();
-    QCOMPARE(run(QStringLiteral(
+    QCOMPARE(runCommand(QStringLiteral(
                  LUMIVANE_CMAKE " --install " LUMIVANE_BUILD_DIR " --prefix " LUMIVANE_TEST_PREFIX)),
         0);
     // As desktop sessions do, so that the overlay the bus starts finds this test's display and
     // instance marker.
-    QCOMPARE(
-        run(QStringLiteral("dbus-update-activation-environment DISPLAY TMPDIR XDG_CONFIG_HOME "
-                           "XDG_RUNTIME_DIR QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION DBUS_SYSTEM_BUS_ADDRESS")),
+    QCOMPARE(runCommand(QStringLiteral(
+                 "dbus-update-activation-environment DISPLAY TMPDIR XDG_CONFIG_HOME "
+                 "XDG_RUNTIME_DIR QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION DBUS_SYSTEM_BUS_ADDRESS")),
         0);
 }
 
@@ -144,6 +135,52 @@ void tst_OverlayBus::takenName()
     QCOMPARE(overlay.errorOutput().count("is taken on the session bus"), 1);
     QVERIFY(overlay.stop());
     QVERIFY(QDBusConnection::sessionBus().unregisterService(busName));
+}
+
+void tst_OverlayBus::trayItem_data()
+{
+    // The icons of the installed theme that the program finds, and the name its item gives.
+    QTest::addColumn<QStringList>("icons");
+    QTest::addColumn<QString>("iconName");
+    const QString tray = QStringLiteral("lumivane-tray");
+    QTest::newRow("installed") << QStringList {QStringLiteral("lumivane"), tray} << tray;
+    QTest::newRow("none") << QStringList() << QString();
+    // The theme's lookup would take this one for the tray's: the bundle's glyph is sent instead.
+    QTest::newRow("application icon alone") << QStringList {QStringLiteral("lumivane")} << QString();
+}
+
+// Under a panel's status-notifier watcher the tray icon is an item on the bus, which a panel shows
+// under its Title and draws from the icon theme by its IconName, else from the pixmap it sends.
+void tst_OverlayBus::trayItem()
+{
+    QFETCH(QStringList, icons);
+    QFETCH(QString, iconName);
+    QTemporaryDir data;
+    const QString apps = QStringLiteral("/icons/hicolor/22x22/apps/");
+    QVERIFY(QDir().mkpath(data.path() + apps));
+    for (const QString &icon : qAsConst(icons)) {
+        const QString file = apps + icon + QStringLiteral(".png");
+        QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_TEST_PREFIX "/share") + file, data.path() + file));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), data.path() + QStringLiteral(":/usr/share"));
+
+    StatusNotifierWatcher watcher;
+    QVERIFY(watcher.publish());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(installedProgram, QStringList());
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.items().size(), 1, 20000);
+    QByteArray output;
+    QCOMPARE(runCommand(QStringLiteral("busctl --user get-property %1 /StatusNotifierItem "
+                                       "org.kde.StatusNotifierItem Title IconName")
+                            .arg(watcher.items().constFirst()),
+                 &output),
+        0);
+    QCOMPARE(output, QStringLiteral("s \"Lumivane\"\ns \"%1\"\n").arg(iconName).toUtf8());
+    program.terminate();
+    QVERIFY(program.waitForFinished(20000));
 }
 
 void tst_OverlayBus::calls_data()
@@ -223,7 +260,7 @@ void tst_OverlayBus::calls()
     const QRegularExpression pattern(answer, QRegularExpression::DotMatchesEverythingOption);
     QByteArray output;
     if (reports.isEmpty()) {
-        QCOMPARE(run(command, &output), exitCode);
+        QCOMPARE(runCommand(command, &output), exitCode);
         QVERIFY2(pattern.match(QString::fromUtf8(output)).hasMatch(), output.constData());
     } else {
         // The monitor says who owns the name once its match rule is in place at the bus.
