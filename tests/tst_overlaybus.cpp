@@ -1,5 +1,4 @@
 #include "platform/ChannelNames.h"
-#include "support/Command.h"
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
@@ -22,6 +21,20 @@ const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumiv
 QStringList words(const QString &text)
 {
     return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// Runs a command line of words; its exit code, and what it wrote.
+int run(const QString &commandLine, QByteArray *output = nullptr)
+{
+    QStringList arguments = words(commandLine);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(arguments.takeFirst(), arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = process.readAll();
+    return process.exitCode();
 }
 
 // The running processes of the installed program.
@@ -80,14 +93,14 @@ void tst_OverlayBus::initTestCase()
     QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run through tests/with-system-bus.sh --session");
     // Installed where the bus's configuration looks for service files.
     QDir(QStringLiteral(LUMIVANE_TEST_PREFIX)).removeRecursively();
-    QCOMPARE(runCommand(QStringLiteral(
+    QCOMPARE(run(QStringLiteral(
                  LUMIVANE_CMAKE " --install " LUMIVANE_BUILD_DIR " --prefix " LUMIVANE_TEST_PREFIX)),
         0);
     // As desktop sessions do, so that the overlay the bus starts finds this test's display and
     // instance marker.
-    QCOMPARE(runCommand(QStringLiteral(
-                 "dbus-update-activation-environment DISPLAY TMPDIR XDG_CONFIG_HOME "
-                 "XDG_RUNTIME_DIR QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION DBUS_SYSTEM_BUS_ADDRESS")),
+    QCOMPARE(
+        run(QStringLiteral("dbus-update-activation-environment DISPLAY TMPDIR XDG_CONFIG_HOME "
+                           "XDG_RUNTIME_DIR QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION DBUS_SYSTEM_BUS_ADDRESS")),
         0);
 }
 
@@ -139,18 +152,18 @@ void tst_OverlayBus::takenName()
 
 void tst_OverlayBus::trayItem_data()
 {
-    // The icons of the installed theme that the program finds, and the name its item gives.
+    // The installed theme's icons that the program finds, and the IconName its item gives.
     QTest::addColumn<QStringList>("icons");
     QTest::addColumn<QString>("iconName");
     const QString tray = QStringLiteral("lumivane-tray");
     QTest::newRow("installed") << QStringList {QStringLiteral("lumivane"), tray} << tray;
     QTest::newRow("none") << QStringList() << QString();
-    // The theme's lookup would take this one for the tray's: the bundle's glyph is sent instead.
+    // The theme's lookup would give this one for the tray's; the bundle's glyph goes instead.
     QTest::newRow("application icon alone") << QStringList {QStringLiteral("lumivane")} << QString();
 }
 
-// Under a panel's status-notifier watcher the tray icon is an item on the bus, which a panel shows
-// under its Title and draws from the icon theme by its IconName, else from the pixmap it sends.
+// Under a panel's watcher the tray icon is a status-notifier item, shown under its Title and drawn
+// from the icon theme by its IconName, or else from the pixmap it sends.
 void tst_OverlayBus::trayItem()
 {
     QFETCH(QStringList, icons);
@@ -163,19 +176,17 @@ void tst_OverlayBus::trayItem()
         QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_TEST_PREFIX "/share") + file, data.path() + file));
     }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), data.filePath(QStringLiteral("home")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
     environment.insert(QStringLiteral("XDG_DATA_DIRS"), data.path() + QStringLiteral(":/usr/share"));
-
     StatusNotifierWatcher watcher;
     QVERIFY(watcher.publish());
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(installedProgram, QStringList());
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.items().size(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.items.size(), 1, 20000);
     QByteArray output;
-    QCOMPARE(runCommand(QStringLiteral("busctl --user get-property %1 /StatusNotifierItem "
-                                       "org.kde.StatusNotifierItem Title IconName")
-                            .arg(watcher.items().constFirst()),
+    QCOMPARE(run(QStringLiteral("busctl --user get-property ") + watcher.items.constFirst() +
+                     QStringLiteral(" /StatusNotifierItem org.kde.StatusNotifierItem Title IconName"),
                  &output),
         0);
     QCOMPARE(output, QStringLiteral("s \"Lumivane\"\ns \"%1\"\n").arg(iconName).toUtf8());
@@ -260,7 +271,7 @@ void tst_OverlayBus::calls()
     const QRegularExpression pattern(answer, QRegularExpression::DotMatchesEverythingOption);
     QByteArray output;
     if (reports.isEmpty()) {
-        QCOMPARE(runCommand(command, &output), exitCode);
+        QCOMPARE(run(command, &output), exitCode);
         QVERIFY2(pattern.match(QString::fromUtf8(output)).hasMatch(), output.constData());
     } else {
         // The monitor says who owns the name once its match rule is in place at the bus.

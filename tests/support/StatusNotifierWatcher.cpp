@@ -2,35 +2,14 @@
 
 #include <QDBusConnection>
 
-namespace {
-
-const QString Service = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString Path = QStringLiteral("/StatusNotifierWatcher");
-
-} // namespace
-
 StatusNotifierWatcher::~StatusNotifierWatcher()
 {
-    withdraw();
+    QDBusConnection::sessionBus().unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher"));
 }
 
 bool StatusNotifierWatcher::publish()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.registerObject(
-               Path, this, QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties) &&
-        bus.registerService(Service);
-}
-
-void StatusNotifierWatcher::withdraw()
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterService(Service);
-    bus.unregisterObject(Path);
-    registered.clear();
-}
-
-void StatusNotifierWatcher::RegisterStatusNotifierItem(const QString &service)
-{
-    registered.append(service);
+    return QDBusConnection::sessionBus().registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+               QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAllProperties) &&
+        QDBusConnection::sessionBus().registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
 }
