@@ -1,5 +1,6 @@
 #include "app/InstanceGuard.h"
 #include "overlay/Lumivane.h"
+#include "platform/ApplicationIdentity.h"
 #include "platform/DisplayPlatform.h"
 #include "platform/OverlayBusService.h"
 #include "platform/TerminationWatcher.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     QApplication app(argc, argv);
     DisplayPlatform::restoreEnvironment();
+    ApplicationIdentity::apply();
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));
     QCommandLineParser parser;

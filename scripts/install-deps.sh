@@ -20,6 +20,9 @@ packages=(
     # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
     # validator
     trayer openbox desktop-file-utils
+    # the Debian package and what checks the installed files: dpkg-shlibdeps, lintian, the AppStream
+    # validator, groff and man for the manual pages; the icon theme the icons extend
+    dpkg-dev lintian appstream groff-base man-db hicolor-icon-theme
     # Windows: cross compilers, Wine to run the tests, NSIS for the installer
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis
 )

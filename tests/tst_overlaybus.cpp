@@ -1,5 +1,6 @@
 #include "platform/ChannelNames.h"
 #include "support/OverlayProcess.h"
+#include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
 
 #include <QDBusConnection>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -77,6 +79,8 @@ private Q_SLOTS:
     void activation_data();
     void activation();
     void takenName();
+    void trayItem_data();
+    void trayItem();
     void calls_data();
     void calls();
 
@@ -144,6 +148,50 @@ void tst_OverlayBus::takenName()
     QCOMPARE(overlay.errorOutput().count("is taken on the session bus"), 1);
     QVERIFY(overlay.stop());
     QVERIFY(QDBusConnection::sessionBus().unregisterService(busName));
+}
+
+void tst_OverlayBus::trayItem_data()
+{
+    // The installed theme's icons that the program finds, and the IconName its item gives.
+    QTest::addColumn<QStringList>("icons");
+    QTest::addColumn<QString>("iconName");
+    const QString tray = QStringLiteral("lumivane-tray");
+    QTest::newRow("installed") << QStringList {QStringLiteral("lumivane"), tray} << tray;
+    QTest::newRow("none") << QStringList() << QString();
+    // The theme's lookup would give this one for the tray's; the bundle's glyph goes instead.
+    QTest::newRow("application icon alone") << QStringList {QStringLiteral("lumivane")} << QString();
+}
+
+// Under a panel's watcher the tray icon is a status-notifier item, shown under its Title and drawn
+// from the icon theme by its IconName, or else from the pixmap it sends.
+void tst_OverlayBus::trayItem()
+{
+    QFETCH(QStringList, icons);
+    QFETCH(QString, iconName);
+    QTemporaryDir data;
+    const QString apps = QStringLiteral("/icons/hicolor/22x22/apps/");
+    QVERIFY(QDir().mkpath(data.path() + apps));
+    for (const QString &icon : qAsConst(icons)) {
+        const QString file = apps + icon + QStringLiteral(".png");
+        QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_TEST_PREFIX "/share") + file, data.path() + file));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    environment.insert(QStringLiteral("XDG_DATA_DIRS"), data.path() + QStringLiteral(":/usr/share"));
+    StatusNotifierWatcher watcher;
+    QVERIFY(watcher.publish());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(installedProgram, QStringList());
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.items.size(), 1, 20000);
+    QByteArray output;
+    QCOMPARE(run(QStringLiteral("busctl --user get-property ") + watcher.items.constFirst() +
+                     QStringLiteral(" /StatusNotifierItem org.kde.StatusNotifierItem Title IconName"),
+                 &output),
+        0);
+    QCOMPARE(output, QStringLiteral("s \"Lumivane\"\ns \"%1\"\n").arg(iconName).toUtf8());
+    program.terminate();
+    QVERIFY(program.waitForFinished(20000));
 }
 
 void tst_OverlayBus::calls_data()

@@ -11,10 +11,28 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
+namespace {
+
+// The tray artwork under its installed name (resources/icons), which status-notifier panels
+// look up in the icon theme rather than taking the pixmap.
+const QString ThemeIconName = QStringLiteral("lumivane-tray");
+
+QIcon trayIcon()
+{
+    // The theme's lookup falls back from "lumivane-tray" to "lumivane", the application icon, and
+    // then names what it found; the glyph of the bundle serves wherever the tray's own is missing.
+    const QIcon themed = QIcon::fromTheme(ThemeIconName);
+    if (themed.name() == ThemeIconName)
+        return themed;
+    return QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon")));
+}
+
+} // namespace
+
 SystemTray::SystemTray(QObject *parent)
     : QSystemTrayIcon(parent)
 {
-    setIcon(QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon"))));
+    setIcon(trayIcon());
     // A context menu is a top-level popup and cannot have the icon, a plain QObject, as parent.
     trayMenu = new QMenu;
 

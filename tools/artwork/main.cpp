@@ -1,6 +1,7 @@
 // Draws the program's images. The results are committed under resources/; run this again only
 // to change the artwork: lumivane-artwork <output directory>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -109,10 +110,34 @@ QImage badge(int size)
 bool save(const QImage &image, const QDir &dir, const QString &name)
 {
     const QString path = dir.filePath(name);
-    if (image.save(path))
+    if (QFileInfo(path).dir().mkpath(QStringLiteral(".")) && image.save(path))
         return true;
     std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
     return false;
+}
+
+// The icons installed into the desktop's icon theme, at the sizes that themes ask for: the
+// application's, for menus and launchers, and the tray's own, which status-notifier panels look up
+// by name. Both show the badge today; each keeps its own name so either can change alone.
+QImage applicationIcon(int size)
+{
+    return badge(size);
+}
+
+QImage themedTrayIcon(int size)
+{
+    return badge(size);
+}
+
+bool saveThemeIcons(const QDir &dir)
+{
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("icons/hicolor/%1x%1/apps/").arg(size);
+        if (!save(applicationIcon(size), dir, folder + QStringLiteral("lumivane.png")) ||
+            !save(themedTrayIcon(size), dir, folder + QStringLiteral("lumivane-tray.png")))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -129,7 +154,6 @@ int main(int argc, char *argv[])
         save(bright(), dir, QStringLiteral("bright.png")) &&
         save(breath(), dir, QStringLiteral("breath.png")) && save(loop(), dir, QStringLiteral("loop.png")) &&
         save(horse(), dir, QStringLiteral("horse.png")) &&
-        save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) &&
-        save(badge(128), dir, QStringLiteral("lumivane-128.png"));
+        save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) && saveThemeIcons(dir);
     return ok ? 0 : 1;
 }
