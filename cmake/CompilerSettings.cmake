@@ -5,6 +5,10 @@ add_compile_definitions(QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_ASCII QT_NO_CAST_FRO
                         QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
                         QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
 
+# __FILE__ (in test failures and Qt's own messages) names files relative to the checkout, the same
+# in every clone, so a compiler cache can serve one clone what another compiled.
+add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
+
 if(LUMIVANE_DEVELOPER_MODE)
     add_compile_options(-Werror)
 endif()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config clang-format
+    cmake ninja-build g++ pkg-config clang-format ccache
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev libxcb-xfixes0-dev
     # run: a CJK font for the captions, the xcb platform's own needs
     fonts-wqy-microhei

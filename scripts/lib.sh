@@ -1,13 +1,19 @@
 # What the scripts share; sourced, never run on its own.
 
+# Every build tree compiles through ccache where it is installed. Paths under the checkout are
+# hashed relative to it, so a fresh clone elsewhere reuses what an earlier one compiled; the cache
+# lives outside the checkout (ccache's own default folder).
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
+
 # Configures a CMake build tree from the checkout (the current folder) with Ninja, its output going
 # to LOG; when that fails, prints LOG on standard error and returns 1.
 #   configure_tree LOG BUILD_DIRECTORY [cmake options...]
 configure_tree() {
-    local log=$1 dir=$2
+    local log=$1 dir=$2 launcher=()
     shift 2
+    command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     mkdir -p "$(dirname "$log")"
-    cmake -S . -B "$dir" -G Ninja "$@" >"$log" 2>&1 || { cat "$log" >&2; return 1; }
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >"$log" 2>&1 || { cat "$log" >&2; return 1; }
 }
 
 # Starts a private Xvfb that picks a free display itself (-displayfd), its output going to LOG.
