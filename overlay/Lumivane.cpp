@@ -1,5 +1,6 @@
 #include "Lumivane.h"
 
+#include "PrimaryScreenWatch.h"
 #include "platform/CompanionProcess.h"
 #include "platform/CompanionSupervisor.h"
 #include "platform/ModeChannel.h"
@@ -12,7 +13,6 @@
 #include "widgets/ring.h"
 
 #include <QDebug>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -20,7 +20,6 @@
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QSequentialAnimationGroup>
 #include <QTimer>
 
@@ -68,12 +67,15 @@ QPropertyAnimation *alphaFade(iconlabel *label, int from, int to)
 Lumivane::Lumivane(QWidget *parent)
     : QWidget(parent)
 {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int width = screen.width();
-    const int height = screen.height();
-    qDebug() << width;
-    qDebug() << height;
-    setGeometry(geometryFor(QSize(width, height)));
+    screenWatch = new PrimaryScreenWatch(this);
+    const QRect screen = screenWatch->geometry();
+    qDebug() << screen.width();
+    qDebug() << screen.height();
+    setGeometry(geometryFor(screen));
+    // Placed again whenever the screen changes, also while shown: a window left where the old
+    // screen had its centre may lie outside the new one.
+    connect(screenWatch, &PrimaryScreenWatch::geometryChanged, this,
+        [this](const QRect &geometry) { setGeometry(geometryFor(geometry)); });
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
@@ -106,10 +108,11 @@ Lumivane::Lumivane(QWidget *parent)
 
 Lumivane::~Lumivane() = default;
 
-QRect Lumivane::geometryFor(const QSize &screenSize)
+QRect Lumivane::geometryFor(const QRect &screen)
 {
     // Integer division truncates toward zero, also for screens narrower than the window.
-    return QRect((screenSize.width() - Side) / 2, (screenSize.height() - Side) / 2, Side, Side);
+    return QRect(
+        screen.x() + (screen.width() - Side) / 2, screen.y() + (screen.height() - Side) / 2, Side, Side);
 }
 
 void Lumivane::createIndicators()

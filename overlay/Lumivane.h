@@ -9,6 +9,7 @@
 #include <functional>
 
 class CompanionSupervisor;
+class PrimaryScreenWatch;
 class QProcess;
 class QPropertyAnimation;
 class QSequentialAnimationGroup;
@@ -29,8 +30,9 @@ public:
     explicit Lumivane(QWidget *parent = nullptr);
     ~Lumivane() override;
 
-    // Where the window goes on a screen of the given size: centred, 176 x 176.
-    static QRect geometryFor(const QSize &screenSize);
+    // Where the window goes on a screen of the given geometry (logical pixels, origin included):
+    // centred, 176 x 176.
+    static QRect geometryFor(const QRect &screen);
 
     // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the
     // mode is not one of the four the display knows.
@@ -77,6 +79,9 @@ private:
 
     // The fade-out last started, which hides the window if it runs to its end.
     QPointer<QPropertyAnimation> fadeOut;
+
+    // Keeps the window centred on the primary screen as screens change.
+    PrimaryScreenWatch *screenWatch;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;
