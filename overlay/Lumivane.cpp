@@ -43,13 +43,12 @@ QRect discPixels(qreal ratio)
     return QRect(first, first, end - first, end - first);
 }
 
-iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pixmap, bool visible = false)
+iconlabel *makeLabel(QWidget *parent, const QString &caption, bool visible = false)
 {
     auto *label = new iconlabel(parent);
     if (visible)
         label->applyAlpha(1.0);
     label->textLabel->setText(caption);
-    label->iconLabel->setPixmap(ResourceImage::load(pixmap));
     return label;
 }
 
@@ -72,10 +71,6 @@ Lumivane::Lumivane(QWidget *parent)
     qDebug() << screen.width();
     qDebug() << screen.height();
     setGeometry(geometryFor(screen));
-    // Placed again whenever the screen changes, also while shown: a window left where the old
-    // screen had its centre may lie outside the new one.
-    connect(screenWatch, &PrimaryScreenWatch::geometryChanged, this,
-        [this](const QRect &geometry) { setGeometry(geometryFor(geometry)); });
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
@@ -90,7 +85,15 @@ Lumivane::Lumivane(QWidget *parent)
     supervisor->startCompanion();
 
     createIndicators();
+    useImagesFor(screenWatch->devicePixelRatio());
     prepareCaptions();
+    // Placed again whenever the screen changes, also while shown: a window left where the old
+    // screen had its centre may lie outside the new one. A screen of another density gets
+    // images of its own.
+    connect(screenWatch, &PrimaryScreenWatch::geometryChanged, this, [this](const QRect &geometry) {
+        setGeometry(geometryFor(geometry));
+        useImagesFor(screenWatch->devicePixelRatio());
+    });
 
     timer = new QTimer(this);
 
@@ -123,10 +126,21 @@ void Lumivane::createIndicators()
     ringWidget = new ring(this);
     ringWidget->setGeometry(0, 0, Side, Side);
     ringWidget->ringColor = QColor(0, 0, 230, 255);
-    brightLabel = makeLabel(this, QStringLiteral("常亮"), QStringLiteral(":/bright"));
-    breathLabel = makeLabel(this, QStringLiteral("呼吸"), QStringLiteral(":/breath"));
-    loopLabel = makeLabel(this, QStringLiteral("幻彩"), QStringLiteral(":/loop"), true);
-    horseLabel = makeLabel(this, QStringLiteral("跑马"), QStringLiteral(":/horse"));
+    brightLabel = makeLabel(this, QStringLiteral("常亮"));
+    breathLabel = makeLabel(this, QStringLiteral("呼吸"));
+    loopLabel = makeLabel(this, QStringLiteral("幻彩"), true);
+    horseLabel = makeLabel(this, QStringLiteral("跑马"));
+}
+
+void Lumivane::useImagesFor(qreal ratio)
+{
+    if (ratio == imageRatio)
+        return;
+    imageRatio = ratio;
+    const std::pair<iconlabel *, const char *> images[] = {
+        {brightLabel, ":/bright"}, {breathLabel, ":/breath"}, {loopLabel, ":/loop"}, {horseLabel, ":/horse"}};
+    for (const auto &[label, path] : images)
+        label->iconLabel->setPixmap(ResourceImage::load(QLatin1String(path), ratio));
 }
 
 void Lumivane::prepareCaptions()

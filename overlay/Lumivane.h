@@ -66,6 +66,7 @@ protected:
 
 private:
     void createIndicators();
+    void useImagesFor(qreal ratio);
     void prepareCaptions();
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
@@ -85,6 +86,9 @@ private:
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;
+
+    // The device pixel ratio the mode icons were loaded for.
+    qreal imageRatio = 0;
 
     // The dark disc as the last paint drew it, at that paint's pixel density.
     QPixmap disc;

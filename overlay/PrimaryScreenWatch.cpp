@@ -14,6 +14,11 @@ PrimaryScreenWatch::PrimaryScreenWatch(QObject *parent)
     followPrimary();
 }
 
+qreal PrimaryScreenWatch::devicePixelRatio() const
+{
+    return screen ? screen->devicePixelRatio() : qreal(1);
+}
+
 void PrimaryScreenWatch::followPrimary()
 {
     QScreen *primary = QGuiApplication::primaryScreen();

@@ -19,6 +19,8 @@ public:
     explicit PrimaryScreenWatch(QObject *parent = nullptr);
 
     QRect geometry() const { return current; }
+    // Device pixels per logical pixel on that screen.
+    qreal devicePixelRatio() const;
 
 Q_SIGNALS:
     // Emitted only when the geometry differs from the one before.

@@ -14,7 +14,7 @@
 SystemTray::SystemTray(QObject *parent)
     : QSystemTrayIcon(parent)
 {
-    setIcon(QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon"))));
+    setIcon(ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon")));
     // A context menu is a top-level popup and cannot have the icon, a plain QObject, as parent.
     trayMenu = new QMenu;
 
