@@ -6,6 +6,7 @@
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
 #include "platform/NativeWindow.h"
+#include "platform/WindowShape.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -103,6 +104,14 @@ Lumivane::Lumivane(QWidget *parent)
     if (!supervisor->watchDevices(winId()))
         qDebug() << "注册失败" << Qt::endl;
 
+    // The ring's outer edge moves as its width does; the shape follows it.
+    shape = new WindowShape(this);
+    followRingOutline(ringWidget->penWidth);
+    for (QVariantAnimation *width : {ringWidget->widthUpAnimation, ringWidget->widthDownAnimation}) {
+        connect(width, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { followRingOutline(value.toInt()); });
+    }
+
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
     connect(tray, SIGNAL(sys_openClicked()), this, SLOT(showapp()));
     connect(tray, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
@@ -182,9 +191,18 @@ void Lumivane::showapp()
     ringWidget->penWidth = 4;
     ringWidget->penAlpha = 230;
     ringWidget->arcDegrees = 0;
+    followRingOutline(4);
     fadeTo(1.0);
     showNormal();
     timer->start(ModeChangeHoldMs);
+}
+
+void Lumivane::followRingOutline(int penWidth)
+{
+    // The stroke's inner edge lies 66 pixels from the centre; one pixel more keeps its softened
+    // outer edge.
+    const int radius = 66 + penWidth + 1;
+    shape->setCircle(QRect(Side / 2 - radius, Side / 2 - radius, 2 * radius, 2 * radius));
 }
 
 void Lumivane::iconIsActived(QSystemTrayIcon::ActivationReason reason)

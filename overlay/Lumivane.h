@@ -15,6 +15,7 @@ class QPropertyAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
+class WindowShape;
 class circle;
 class iconlabel;
 class ring;
@@ -67,6 +68,7 @@ protected:
 private:
     void createIndicators();
     void useImagesFor(qreal ratio);
+    void followRingOutline(int penWidth);
     void prepareCaptions();
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
@@ -86,6 +88,9 @@ private:
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;
+
+    // The window cut to the ring's outer edge where nothing composites it.
+    WindowShape *shape;
 
     // The device pixel ratio the mode icons were loaded for.
     qreal imageRatio = 0;

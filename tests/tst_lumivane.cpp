@@ -67,6 +67,7 @@ private Q_SLOTS:
     void followsScreenSignals();
     void followsResolutionChange_data();
     void followsResolutionChange();
+    void roundWithoutCompositor();
 
 private:
     AnimationClock clock;
@@ -445,6 +446,36 @@ void tst_Lumivane::followsResolutionChange()
     QImage shot;
     QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = screenUnder(window)).pixel(88, 20)).blue() > 200, 10000);
     QCOMPARE(qGray(shot.pixel(88, 40)), 0);
+}
+
+void tst_Lumivane::roundWithoutCompositor()
+{
+    if (qEnvironmentVariableIsSet("LUMIVANE_UNDER_WINE"))
+        QSKIP("Windows always composites");
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")}),
+        0);
+    const QRgb desktop = qRgb(0x20, 0x80, 0x40);
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    finishFade(window, clock);
+    // Without a compositor: the desktop just outside the ring's outer edge (radius 70) and in the
+    // corners, the ring itself where it was.
+    const auto cutToRing = [&window, desktop] {
+        const QImage shot = screenUnder(window);
+        return shot.pixel(88, 88 - 72) == desktop && shot.pixel(2, 2) == desktop &&
+            qBlue(shot.pixel(88, 20)) > 200;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
+    // A compositor makes the transparent pixels transparent: the square comes back while it runs.
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), QStringList());
+    QVERIFY(compositor.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(window.windowHandle()->mask().isEmpty(), 10000);
+    compositor.terminate();
+    QVERIFY(compositor.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
 }
 
 QTEST_MAIN(tst_Lumivane)
