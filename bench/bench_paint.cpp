@@ -21,11 +21,12 @@ private Q_SLOTS:
     void circleRipple();
     void ringPulse();
     void iconLabelFading();
+    void wholeOverlay_data();
     void wholeOverlay();
     void floorWindow();
 
 private:
-    static void paintFrames(QWidget *widget, QWidget::RenderFlags flags);
+    static void paintFrames(QWidget *widget, QWidget::RenderFlags flags, qreal ratio = 1);
 
     Lumivane *overlay = nullptr;
 };
@@ -41,9 +42,10 @@ void BenchPaint::initTestCase()
     QVERIFY(overlay->ringWidget->penWidth > 4);
 }
 
-void BenchPaint::paintFrames(QWidget *widget, QWidget::RenderFlags flags)
+void BenchPaint::paintFrames(QWidget *widget, QWidget::RenderFlags flags, qreal ratio)
 {
-    QImage frame(widget->size(), QImage::Format_ARGB32_Premultiplied);
+    QImage frame(widget->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    frame.setDevicePixelRatio(ratio);
     QBENCHMARK
     {
         frame.fill(Qt::transparent);
@@ -71,9 +73,18 @@ void BenchPaint::iconLabelFading()
     paintFrames(overlay->loopLabel, QWidget::DrawWindowBackground | QWidget::DrawChildren);
 }
 
+void BenchPaint::wholeOverlay_data()
+{
+    // At ratio 2, as on a 200 % screen: four times the pixels.
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("ratio 1") << qreal(1);
+    QTest::newRow("ratio 2") << qreal(2);
+}
+
 void BenchPaint::wholeOverlay()
 {
-    paintFrames(overlay, QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    QFETCH(qreal, ratio);
+    paintFrames(overlay, QWidget::DrawWindowBackground | QWidget::DrawChildren, ratio);
 }
 
 void BenchPaint::floorWindow()

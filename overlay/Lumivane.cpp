@@ -1,10 +1,12 @@
 #include "Lumivane.h"
 
+#include "PrimaryScreenWatch.h"
 #include "platform/CompanionProcess.h"
 #include "platform/CompanionSupervisor.h"
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
 #include "platform/NativeWindow.h"
+#include "platform/WindowShape.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -12,7 +14,6 @@
 #include "widgets/ring.h"
 
 #include <QDebug>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -20,7 +21,6 @@
 #include <QPixmap>
 #include <QPixmapCache>
 #include <QPropertyAnimation>
-#include <QScreen>
 #include <QSequentialAnimationGroup>
 #include <QTimer>
 
@@ -44,13 +44,12 @@ QRect discPixels(qreal ratio)
     return QRect(first, first, end - first, end - first);
 }
 
-iconlabel *makeLabel(QWidget *parent, const QString &caption, const QString &pixmap, bool visible = false)
+iconlabel *makeLabel(QWidget *parent, const QString &caption, bool visible = false)
 {
     auto *label = new iconlabel(parent);
     if (visible)
         label->applyAlpha(1.0);
     label->textLabel->setText(caption);
-    label->iconLabel->setPixmap(ResourceImage::load(pixmap));
     return label;
 }
 
@@ -68,12 +67,11 @@ QPropertyAnimation *alphaFade(iconlabel *label, int from, int to)
 Lumivane::Lumivane(QWidget *parent)
     : QWidget(parent)
 {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int width = screen.width();
-    const int height = screen.height();
-    qDebug() << width;
-    qDebug() << height;
-    setGeometry(geometryFor(QSize(width, height)));
+    screenWatch = new PrimaryScreenWatch(this);
+    const QRect screen = screenWatch->geometry();
+    qDebug() << screen.width();
+    qDebug() << screen.height();
+    setGeometry(geometryFor(screen));
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
 
@@ -88,7 +86,15 @@ Lumivane::Lumivane(QWidget *parent)
     supervisor->startCompanion();
 
     createIndicators();
+    useImagesFor(screenWatch->devicePixelRatio());
     prepareCaptions();
+    // Placed again whenever the screen changes, also while shown: a window left where the old
+    // screen had its centre may lie outside the new one. A screen of another density gets
+    // images of its own.
+    connect(screenWatch, &PrimaryScreenWatch::geometryChanged, this, [this](const QRect &geometry) {
+        setGeometry(geometryFor(geometry));
+        useImagesFor(screenWatch->devicePixelRatio());
+    });
 
     timer = new QTimer(this);
 
@@ -98,6 +104,14 @@ Lumivane::Lumivane(QWidget *parent)
     if (!supervisor->watchDevices(winId()))
         qDebug() << "注册失败" << Qt::endl;
 
+    // The ring's outer edge moves as its width does; the shape follows it.
+    shape = new WindowShape(this);
+    followRingOutline(ringWidget->penWidth);
+    for (QVariantAnimation *width : {ringWidget->widthUpAnimation, ringWidget->widthDownAnimation}) {
+        connect(width, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { followRingOutline(value.toInt()); });
+    }
+
     connect(timer, SIGNAL(timeout()), this, SLOT(hideapp()));
     connect(tray, SIGNAL(sys_openClicked()), this, SLOT(showapp()));
     connect(tray, SIGNAL(activated(QSystemTrayIcon::ActivationReason)), this,
@@ -106,10 +120,11 @@ Lumivane::Lumivane(QWidget *parent)
 
 Lumivane::~Lumivane() = default;
 
-QRect Lumivane::geometryFor(const QSize &screenSize)
+QRect Lumivane::geometryFor(const QRect &screen)
 {
     // Integer division truncates toward zero, also for screens narrower than the window.
-    return QRect((screenSize.width() - Side) / 2, (screenSize.height() - Side) / 2, Side, Side);
+    return QRect(
+        screen.x() + (screen.width() - Side) / 2, screen.y() + (screen.height() - Side) / 2, Side, Side);
 }
 
 void Lumivane::createIndicators()
@@ -120,10 +135,21 @@ void Lumivane::createIndicators()
     ringWidget = new ring(this);
     ringWidget->setGeometry(0, 0, Side, Side);
     ringWidget->ringColor = QColor(0, 0, 230, 255);
-    brightLabel = makeLabel(this, QStringLiteral("常亮"), QStringLiteral(":/bright"));
-    breathLabel = makeLabel(this, QStringLiteral("呼吸"), QStringLiteral(":/breath"));
-    loopLabel = makeLabel(this, QStringLiteral("幻彩"), QStringLiteral(":/loop"), true);
-    horseLabel = makeLabel(this, QStringLiteral("跑马"), QStringLiteral(":/horse"));
+    brightLabel = makeLabel(this, QStringLiteral("常亮"));
+    breathLabel = makeLabel(this, QStringLiteral("呼吸"));
+    loopLabel = makeLabel(this, QStringLiteral("幻彩"), true);
+    horseLabel = makeLabel(this, QStringLiteral("跑马"));
+}
+
+void Lumivane::useImagesFor(qreal ratio)
+{
+    if (ratio == imageRatio)
+        return;
+    imageRatio = ratio;
+    const std::pair<iconlabel *, const char *> images[] = {
+        {brightLabel, ":/bright"}, {breathLabel, ":/breath"}, {loopLabel, ":/loop"}, {horseLabel, ":/horse"}};
+    for (const auto &[label, path] : images)
+        label->iconLabel->setPixmap(ResourceImage::load(QLatin1String(path), ratio));
 }
 
 void Lumivane::prepareCaptions()
@@ -165,9 +191,18 @@ void Lumivane::showapp()
     ringWidget->penWidth = 4;
     ringWidget->penAlpha = 230;
     ringWidget->arcDegrees = 0;
+    followRingOutline(4);
     fadeTo(1.0);
     showNormal();
     timer->start(ModeChangeHoldMs);
+}
+
+void Lumivane::followRingOutline(int penWidth)
+{
+    // The stroke's inner edge lies 66 pixels from the centre; one pixel more keeps its softened
+    // outer edge.
+    const int radius = 66 + penWidth + 1;
+    shape->setCircle(QRect(Side / 2 - radius, Side / 2 - radius, 2 * radius, 2 * radius));
 }
 
 void Lumivane::iconIsActived(QSystemTrayIcon::ActivationReason reason)

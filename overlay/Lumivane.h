@@ -9,11 +9,13 @@
 #include <functional>
 
 class CompanionSupervisor;
+class PrimaryScreenWatch;
 class QProcess;
 class QPropertyAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
+class WindowShape;
 class circle;
 class iconlabel;
 class ring;
@@ -29,8 +31,9 @@ public:
     explicit Lumivane(QWidget *parent = nullptr);
     ~Lumivane() override;
 
-    // Where the window goes on a screen of the given size: centred, 176 x 176.
-    static QRect geometryFor(const QSize &screenSize);
+    // Where the window goes on a screen of the given geometry (logical pixels, origin included):
+    // centred, 176 x 176.
+    static QRect geometryFor(const QRect &screen);
 
     // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the
     // mode is not one of the four the display knows.
@@ -64,6 +67,8 @@ protected:
 
 private:
     void createIndicators();
+    void useImagesFor(qreal ratio);
+    void followRingOutline(int penWidth);
     void prepareCaptions();
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
@@ -78,8 +83,17 @@ private:
     // The fade-out last started, which hides the window if it runs to its end.
     QPointer<QPropertyAnimation> fadeOut;
 
+    // Keeps the window centred on the primary screen as screens change.
+    PrimaryScreenWatch *screenWatch;
+
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;
+
+    // The window cut to the ring's outer edge where nothing composites it.
+    WindowShape *shape;
+
+    // The device pixel ratio the mode icons were loaded for.
+    qreal imageRatio = 0;
 
     // The dark disc as the last paint drew it, at that paint's pixel density.
     QPixmap disc;

@@ -11,6 +11,9 @@ packages=(
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
     xvfb xauth x11-utils x11-apps xdotool imagemagick
+    # screen tests: a nested X server whose resolution changes (xrandr), the server's resources
+    # (xrdb: Xft.dpi), the root colour (xsetroot), a compositing manager
+    xserver-xephyr x11-xserver-utils xcompmgr
     # device link tests: a private system bus with a mock BlueZ; the fuzzer (clang's libFuzzer)
     dbus-daemon python3 python3-dbus python3-dbusmock python3-gi clang libclang-rt-14-dev
     # session bus tests: the real clients (busctl, gdbus) and the activation environment's tool

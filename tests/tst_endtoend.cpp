@@ -36,6 +36,8 @@ private Q_SLOTS:
     void waylandSessionRunsOnX11();
     void channelOutlivesLoss_data();
     void channelOutlivesLoss();
+    void displayAtDensity_data();
+    void displayAtDensity();
 
 private:
     XProbe probe;
@@ -174,6 +176,65 @@ void tst_EndToEnd::channelOutlivesLoss()
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), ReportTimeoutMs);
     QVERIFY(overlay.stop());
     QCOMPARE(overlay.process.exitCode(), 0);
+}
+
+void tst_EndToEnd::displayAtDensity_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<int>("ratio");
+    QTest::newRow("100 %") << 96 << QStringList() << 1;
+    QTest::newRow("125 %, rounded to 1x") << 120 << QStringList() << 1;
+    QTest::newRow("150 %, rounded to 2x") << 144 << QStringList() << 2;
+    QTest::newRow("200 %") << 192 << QStringList() << 2;
+    QTest::newRow("200 %, scaling turned off") << 192 << words("QT_ENABLE_HIGHDPI_SCALING=0") << 1;
+    QTest::newRow("100 %, QT_SCALE_FACTOR=2") << 96 << words("QT_SCALE_FACTOR=2") << 2;
+}
+
+void tst_EndToEnd::displayAtDensity()
+{
+    QFETCH(int, dpi);
+    QFETCH(QStringList, environment);
+    QFETCH(int, ratio);
+    // As a desktop sets its scale on X11, before the program starts; put back by every row.
+    const auto setDpi = [](int value) {
+        QProcess xrdb;
+        xrdb.start(QStringLiteral("xrdb"), {QStringLiteral("-nocpp"), QStringLiteral("-merge")});
+        xrdb.write("Xft.dpi: " + QByteArray::number(value) + '\n');
+        xrdb.closeWriteChannel();
+        return xrdb.waitForFinished() && xrdb.exitCode() == 0;
+    };
+    QVERIFY(setDpi(dpi));
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString &variable : environment)
+        variables.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    OverlayProcess overlay;
+    const bool started = overlay.start(variables, {QStringLiteral("-s")});
+    QVERIFY(setDpi(96));
+    QVERIFY(started);
+
+    // 176 x 176 logical pixels centred on the 1920 x 1080 screen's logical geometry.
+    const QRect expected(
+        QPoint((1920 / ratio - 176) / 2, (1080 / ratio - 176) / 2) * ratio, QSize(176, 176) * ratio);
+    const xcb_window_t window = probe.selectionOwner(Channel);
+    QTRY_COMPARE_WITH_TIMEOUT(probe.geometry(window), expected, ReportTimeoutMs);
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (shot = probe.image(expected)).pixelColor(88 * ratio, 20 * ratio).blue() > 200, ReportTimeoutMs);
+    // The ring at rest is 4 logical pixels wide, each a full device pixel (blue 230 at alpha 230).
+    int ring = 0;
+    for (int y = 0; y < 24 * ratio; ++y)
+        ring += shot.pixelColor(88 * ratio, y).blue() > 150;
+    QCOMPARE(ring, 4 * ratio);
+    // The colour-cycle glyph pixel for pixel from the image made for that density, white over the
+    // dark disc (a window without a compositor shows its premultiplied colours).
+    const QImage glyph(ratio == 1 ? QStringLiteral(":/loop.png") : QStringLiteral(":/loop@2x.png"));
+    QCOMPARE(glyph.width(), 24 * ratio);
+    for (int y = 0; y < glyph.height(); ++y) {
+        for (int x = 0; x < glyph.width(); ++x)
+            QVERIFY(qAbs(qGray(shot.pixel(76 * ratio + x, 65 * ratio + y)) - qAlpha(glyph.pixel(x, y))) <= 8);
+    }
+    QVERIFY(overlay.stop());
 }
 
 QTEST_GUILESS_MAIN(tst_EndToEnd)

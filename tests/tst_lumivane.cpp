@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
+#include <QProcess>
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QSequentialAnimationGroup>
@@ -25,6 +26,15 @@ int runningAnimations(QObject &root)
     for (auto *animation : root.findChildren<QAbstractAnimation *>())
         count += animation->state() == QAbstractAnimation::Running;
     return count;
+}
+
+// The screen's pixels where the window lies, as X draws them (over black without a compositor).
+QImage screenUnder(const QWidget &window)
+{
+    const QRect frame = window.geometry();
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+        .toImage();
 }
 
 } // namespace
@@ -53,6 +63,11 @@ private Q_SLOTS:
     void discAtEveryDensity_data();
     void discAtEveryDensity();
     void onScreen();
+    void followsScreenSignals_data();
+    void followsScreenSignals();
+    void followsResolutionChange_data();
+    void followsResolutionChange();
+    void roundWithoutCompositor();
 
 private:
     AnimationClock clock;
@@ -70,18 +85,21 @@ void tst_Lumivane::cleanup()
 
 void tst_Lumivane::geometryFor_data()
 {
-    QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QRect>("screen");
     QTest::addColumn<QPoint>("topLeft");
-    QTest::newRow("1920x1080") << QSize(1920, 1080) << QPoint(872, 452);
-    QTest::newRow("1366x768") << QSize(1366, 768) << QPoint(595, 296);
-    QTest::newRow("odd width") << QSize(1365, 768) << QPoint(594, 296);
-    QTest::newRow("narrower than the window") << QSize(100, 100) << QPoint(-38, -38);
-    QTest::newRow("narrower, odd") << QSize(101, 101) << QPoint(-37, -37);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1080) << QPoint(872, 452);
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 768) << QPoint(595, 296);
+    QTest::newRow("odd width") << QRect(0, 0, 1365, 768) << QPoint(594, 296);
+    QTest::newRow("narrower than the window") << QRect(0, 0, 100, 100) << QPoint(-38, -38);
+    QTest::newRow("narrower, odd") << QRect(0, 0, 101, 101) << QPoint(-37, -37);
+    QTest::newRow("right of another screen") << QRect(1920, 0, 1366, 768) << QPoint(2515, 296);
+    QTest::newRow("left of and above another") << QRect(-1365, -768, 1365, 768) << QPoint(-771, -472);
+    QTest::newRow("left, narrower, odd") << QRect(-101, 0, 101, 101) << QPoint(-138, -37);
 }
 
 void tst_Lumivane::geometryFor()
 {
-    QFETCH(QSize, screen);
+    QFETCH(QRect, screen);
     QFETCH(QPoint, topLeft);
     QCOMPARE(Lumivane::geometryFor(screen), QRect(topLeft, QSize(176, 176)));
 }
@@ -90,7 +108,7 @@ void tst_Lumivane::construction()
 {
     MessageCapture capture;
     Lumivane window;
-    const QSize screen = QGuiApplication::primaryScreen()->size();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(capture.lines().mid(0, 2),
         (QStringList {QString::number(screen.width()), QString::number(screen.height())}));
     QCOMPARE(window.geometry(), Lumivane::geometryFor(screen));
@@ -340,15 +358,8 @@ void tst_Lumivane::onScreen()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     finishFade(window, clock);
     QCoreApplication::processEvents();
-    const QRect frame = window.geometry();
-    // Without a compositing manager the translucent window shows its colours over black.
-    const auto grab = [&frame] {
-        return QGuiApplication::primaryScreen()
-            ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
-            .toImage();
-    };
     QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = grab()).pixel(88, 20)).blue() > 200, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = screenUnder(window)).pixel(88, 20)).blue() > 200, 10000);
     const QColor ringPixel(shot.pixel(88, 20));
     QCOMPARE(ringPixel.red(), 0);
     QCOMPARE(ringPixel.green(), 0);
@@ -367,6 +378,104 @@ void tst_Lumivane::onScreen()
         }
     }
     QVERIFY(lit > 30);
+}
+
+void tst_Lumivane::followsScreenSignals_data()
+{
+    QTest::addColumn<QRect>("moved");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("moved right of another screen, hidden") << QRect(1920, 0, 1366, 768) << false;
+    QTest::newRow("moved left and up, shown") << QRect(-1280, -200, 1280, 1024) << true;
+}
+
+void tst_Lumivane::followsScreenSignals()
+{
+    QFETCH(QRect, moved);
+    QFETCH(bool, shown);
+    MessageCapture capture;
+    Lumivane window;
+    if (shown)
+        window.showapp();
+    const int lines = capture.lines().size();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    // No X server here moves its screen or takes it away: Qt's own signals stand in for it.
+    Q_EMIT primary->geometryChanged(moved);
+    QCOMPARE(window.geometry(), Lumivane::geometryFor(moved));
+    // The moved screen unplugged: the one left is primary, and its geometry is asked afresh.
+    Q_EMIT qGuiApp->screenRemoved(primary);
+    Q_EMIT qGuiApp->primaryScreenChanged(primary);
+    QCOMPARE(window.geometry(), Lumivane::geometryFor(primary->geometry()));
+    QCOMPARE(window.isVisible(), shown);
+    // The size is written once, at construction.
+    QCOMPARE(capture.lines().size(), lines);
+}
+
+void tst_Lumivane::followsResolutionChange_data()
+{
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("hidden during the change") << QStringLiteral("1024x768") << false;
+    QTest::newRow("shown during the change") << QStringLiteral("1280x1024") << true;
+}
+
+void tst_Lumivane::followsResolutionChange()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_RESIZABLE_X"))
+        QSKIP("needs an X server that changes its resolution (tests/with-xvfb.sh --nested)");
+    QFETCH(QString, resolution);
+    QFETCH(bool, shown);
+    Lumivane window;
+    if (shown) {
+        window.showapp();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        finishFade(window, clock);
+    }
+    QCOMPARE(QProcess::execute(QStringLiteral("xrandr"), {QStringLiteral("-s"), resolution}), 0);
+    const QStringList size = resolution.split(QLatin1Char('x'));
+    const QRect screen(0, 0, size[0].toInt(), size[1].toInt());
+    QTRY_COMPARE(QGuiApplication::primaryScreen()->geometry(), screen);
+    QCOMPARE(window.geometry(), Lumivane::geometryFor(screen));
+
+    // A report after the change shows the display in the middle of the new screen.
+    QVERIFY(window.receiveReport(0x000000e6));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // A window shown during the change stays shown; a hidden one fades in.
+    if (!shown)
+        finishFade(window, clock);
+    QCOMPARE(window.windowHandle()->geometry(), Lumivane::geometryFor(screen));
+    QImage shot;
+    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = screenUnder(window)).pixel(88, 20)).blue() > 200, 10000);
+    QCOMPARE(qGray(shot.pixel(88, 40)), 0);
+}
+
+void tst_Lumivane::roundWithoutCompositor()
+{
+    if (qEnvironmentVariableIsSet("LUMIVANE_UNDER_WINE"))
+        QSKIP("Windows always composites");
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")}),
+        0);
+    const QRgb desktop = qRgb(0x20, 0x80, 0x40);
+    Lumivane window;
+    window.showapp();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    finishFade(window, clock);
+    // Without a compositor: the desktop just outside the ring's outer edge (radius 70) and in the
+    // corners, the ring itself where it was.
+    const auto cutToRing = [&window, desktop] {
+        const QImage shot = screenUnder(window);
+        return shot.pixel(88, 88 - 72) == desktop && shot.pixel(2, 2) == desktop &&
+            qBlue(shot.pixel(88, 20)) > 200;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
+    // A compositor makes the transparent pixels transparent: the square comes back while it runs.
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), QStringList());
+    QVERIFY(compositor.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(window.windowHandle()->mask().isEmpty(), 10000);
+    compositor.terminate();
+    QVERIFY(compositor.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
 }
 
 QTEST_MAIN(tst_Lumivane)

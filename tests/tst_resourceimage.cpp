@@ -1,6 +1,7 @@
 #include "resources/ResourceImage.h"
 
 #include <QFile>
+#include <QIcon>
 #include <QImage>
 #include <QSysInfo>
 #include <QTest>
@@ -16,6 +17,7 @@ private Q_SLOTS:
     void sameImageAsTheToolkit_data();
     void sameImageAsTheToolkit();
     void unknownPathIsNull();
+    void trayIconAtTraySizes();
 };
 
 void tst_ResourceImage::loadsNoImagePlugin()
@@ -33,21 +35,49 @@ void tst_ResourceImage::loadsNoImagePlugin()
 void tst_ResourceImage::sameImageAsTheToolkit_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("tray") << QStringLiteral(":/SystemTrayIcon");
-    QTest::newRow("bright") << QStringLiteral(":/bright");
-    QTest::newRow("breath") << QStringLiteral(":/breath");
-    QTest::newRow("loop") << QStringLiteral(":/loop");
-    QTest::newRow("horse") << QStringLiteral(":/horse");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("tray") << QStringLiteral(":/SystemTrayIcon") << qreal(1)
+                          << QStringLiteral(":/SystemTrayIcon");
+    QTest::newRow("tray, no 2x") << QStringLiteral(":/SystemTrayIcon") << qreal(2)
+                                 << QStringLiteral(":/SystemTrayIcon");
+    QTest::newRow("bright") << QStringLiteral(":/bright") << qreal(1) << QStringLiteral(":/bright");
+    QTest::newRow("breath") << QStringLiteral(":/breath") << qreal(1) << QStringLiteral(":/breath");
+    QTest::newRow("loop") << QStringLiteral(":/loop") << qreal(1) << QStringLiteral(":/loop");
+    QTest::newRow("horse") << QStringLiteral(":/horse") << qreal(1) << QStringLiteral(":/horse");
+    QTest::newRow("horse, 2x") << QStringLiteral(":/horse") << qreal(2) << QStringLiteral(":/horse@2x");
+    QTest::newRow("horse, 3x") << QStringLiteral(":/horse") << qreal(3) << QStringLiteral(":/horse@2x");
 }
 
 void tst_ResourceImage::sameImageAsTheToolkit()
 {
     QFETCH(QString, path);
-    const QImage loaded = ResourceImage::load(path).toImage();
-    const QImage reference = QPixmap(path).toImage();
+    QFETCH(qreal, ratio);
+    QFETCH(QString, file);
+    const QPixmap loaded = ResourceImage::load(path, ratio);
+    QImage reference = QPixmap(file).toImage();
     QVERIFY(!reference.isNull());
-    QCOMPARE(loaded.size(), QSize(24, 24));
-    QCOMPARE(loaded.convertToFormat(QImage::Format_ARGB32), reference.convertToFormat(QImage::Format_ARGB32));
+    const qreal referenceRatio = reference.width() / 24;
+    // Same logical size at every density; drawn at another density only by a smooth scale.
+    QCOMPARE(loaded.size() / loaded.devicePixelRatio(), QSize(24, 24));
+    QCOMPARE(loaded.devicePixelRatio(), referenceRatio == 1 ? 1 : ratio);
+    if (referenceRatio != loaded.devicePixelRatio())
+        reference = reference.scaled(loaded.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    reference.setDevicePixelRatio(loaded.devicePixelRatio());
+    QCOMPARE(loaded.toImage().convertToFormat(QImage::Format_ARGB32),
+        reference.convertToFormat(QImage::Format_ARGB32));
+}
+
+void tst_ResourceImage::trayIconAtTraySizes()
+{
+    // Every size a tray asks for comes from a file of that size, never from scaling another.
+    const QIcon icon = ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
+    for (int size : {16, 20, 24, 32, 40, 48, 64}) {
+        const QString file = size == 24 ? QStringLiteral(":/SystemTrayIcon.png")
+                                        : QStringLiteral(":/SystemTrayIcon-%1.png").arg(size);
+        QCOMPARE(icon.pixmap(size).toImage().convertToFormat(QImage::Format_ARGB32),
+            QImage(file).convertToFormat(QImage::Format_ARGB32));
+    }
 }
 
 void tst_ResourceImage::unknownPathIsNull()

@@ -29,17 +29,19 @@ void tst_Resources::trayIconBeforeEventLoop()
 void tst_Resources::glyphs_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("bright") << QStringLiteral(":/bright");
-    QTest::newRow("breath") << QStringLiteral(":/breath");
-    QTest::newRow("loop") << QStringLiteral(":/loop");
-    QTest::newRow("horse") << QStringLiteral(":/horse");
+    QTest::addColumn<int>("size");
+    for (const char *name : {"bright", "breath", "loop", "horse"}) {
+        QTest::newRow(name) << QStringLiteral(":/%1.png").arg(QLatin1String(name)) << 24;
+        QTest::addRow("%s@2x", name) << QStringLiteral(":/%1@2x.png").arg(QLatin1String(name)) << 48;
+    }
 }
 
 void tst_Resources::glyphs()
 {
     QFETCH(QString, path);
+    QFETCH(int, size);
     const QImage image = QPixmap(path).toImage().convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(image.size(), QSize(24, 24));
+    QCOMPARE(image.size(), QSize(size, size));
     // White glyphs at 70 % opacity on a transparent ground.
     int maxAlpha = 0;
     int transparent = 0;
@@ -53,7 +55,7 @@ void tst_Resources::glyphs()
         }
     }
     QCOMPARE(maxAlpha, 179);
-    QVERIFY2(transparent > 24 * 24 / 3, "the glyph should leave most of its square empty");
+    QVERIFY2(transparent > size * size / 3, "the glyph should leave most of its square empty");
 }
 
 void tst_Resources::unknownPathIsNull()
@@ -67,6 +69,8 @@ void tst_Resources::storage_data()
     QTest::addColumn<int>("compression");
     QTest::newRow("tray") << QStringLiteral(":/SystemTrayIcon.png") << int(QResource::NoCompression);
     QTest::newRow("bright") << QStringLiteral(":/bright.png") << int(QResource::NoCompression);
+    QTest::newRow("bright@2x") << QStringLiteral(":/bright@2x.png") << int(QResource::NoCompression);
+    QTest::newRow("tray, 64") << QStringLiteral(":/SystemTrayIcon-64.png") << int(QResource::NoCompression);
     QTest::newRow("application icon")
         << QStringLiteral(":/Tarvo Lumivane.ico") << int(QResource::ZlibCompression);
 }

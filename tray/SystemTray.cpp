@@ -24,7 +24,7 @@ QIcon trayIcon()
     const QIcon themed = QIcon::fromTheme(ThemeIconName);
     if (themed.name() == ThemeIconName)
         return themed;
-    return QIcon(ResourceImage::load(QStringLiteral(":/SystemTrayIcon")));
+    return ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
 }
 
 } // namespace

@@ -74,6 +74,18 @@ QRect XProbe::geometry(xcb_window_t window)
     return answer ? QRect(answer->x, answer->y, answer->width, answer->height) : QRect();
 }
 
+QImage XProbe::image(const QRect &rect)
+{
+    const auto answer = reply(xcb_get_image_reply(connection,
+        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, rootWindow, qint16(rect.x()), qint16(rect.y()),
+            quint16(rect.width()), quint16(rect.height()), ~0u),
+        nullptr));
+    if (!answer || xcb_get_image_data_length(answer.get()) != rect.width() * rect.height() * 4)
+        return QImage();
+    // Depth 24 comes as 32 bits a pixel, in the byte order QImage's RGB32 expects on this machine.
+    return QImage(xcb_get_image_data(answer.get()), rect.width(), rect.height(), QImage::Format_RGB32).copy();
+}
+
 xcb_window_t XProbe::parentOf(xcb_window_t window)
 {
     const auto tree = reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));

@@ -2,6 +2,7 @@
 #define XPROBE_H
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QRect>
 
@@ -26,6 +27,8 @@ public:
 
     bool isViewable(xcb_window_t window);
     QRect geometry(xcb_window_t window);
+    // What the screen shows in that rectangle of the root window (a 24-bit server's pixels).
+    QImage image(const QRect &rect);
     xcb_window_t parentOf(xcb_window_t window);
     // The window that a property of the root window names, as the window manager's do.
     xcb_window_t rootWindowProperty(const QByteArray &name);

@@ -22,14 +22,15 @@ QPen glyphPen(qreal width)
 }
 
 // Glyphs are drawn opaque and faded as a whole afterwards, so that overlapping strokes do not
-// add up to a brighter spot.
-QImage glyph(const std::function<void(QPainter &)> &draw)
+// add up to a brighter spot. The scale draws the same glyph for screens of that pixel density.
+QImage glyph(int scale, const std::function<void(QPainter &)> &draw)
 {
-    QImage image(GlyphSize, GlyphSize, QImage::Format_ARGB32);
+    QImage image(GlyphSize * scale, GlyphSize * scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(scale, scale);
         draw(painter);
     }
     for (int y = 0; y < image.height(); ++y) {
@@ -40,9 +41,9 @@ QImage glyph(const std::function<void(QPainter &)> &draw)
     return image;
 }
 
-QImage bright()
+QImage bright(int scale = 1)
 {
-    return glyph([](QPainter &p) {
+    return glyph(scale, [](QPainter &p) {
         p.setPen(glyphPen(2));
         p.drawLine(QPointF(2, 19), QPointF(22, 19));
         p.drawArc(QRectF(6.5, 10.5, 11, 11), 0, 180 * 16);
@@ -55,9 +56,9 @@ QImage bright()
     });
 }
 
-QImage breath()
+QImage breath(int scale = 1)
 {
-    return glyph([](QPainter &p) {
+    return glyph(scale, [](QPainter &p) {
         p.setPen(glyphPen(2));
         p.drawEllipse(QPointF(12, 12), 9, 9);
         p.setPen(Qt::NoPen);
@@ -66,18 +67,18 @@ QImage breath()
     });
 }
 
-QImage loop()
+QImage loop(int scale = 1)
 {
-    return glyph([](QPainter &p) {
+    return glyph(scale, [](QPainter &p) {
         p.setPen(glyphPen(2));
         p.drawArc(QRectF(3, 3, 18, 18), 30 * 16, 240 * 16);
         p.drawArc(QRectF(7.5, 7.5, 9, 9), 210 * 16, 240 * 16);
     });
 }
 
-QImage horse()
+QImage horse(int scale = 1)
 {
-    return glyph([](QPainter &p) {
+    return glyph(scale, [](QPainter &p) {
         p.setPen(glyphPen(2));
         for (int i = 0; i < 8; ++i)
             p.drawArc(QRectF(3, 3, 18, 18), (i * 45 + 10) * 16, 25 * 16);
@@ -140,6 +141,26 @@ bool saveThemeIcons(const QDir &dir)
     return true;
 }
 
+// The mode glyphs for screens of twice the density, named as the program looks for them.
+bool saveDoubleDensityGlyphs(const QDir &dir)
+{
+    return save(bright(2), dir, QStringLiteral("bright@2x.png")) &&
+        save(breath(2), dir, QStringLiteral("breath@2x.png")) &&
+        save(loop(2), dir, QStringLiteral("loop@2x.png")) &&
+        save(horse(2), dir, QStringLiteral("horse@2x.png"));
+}
+
+// The tray icon at the sizes trays ask for besides 24: 16, 20, 24 and 32 pixels on Windows at
+// 100 to 200 %, 22 to 32 on X11 trays, and twice those on dense screens.
+bool saveTrayIconSizes(const QDir &dir)
+{
+    for (int size : {16, 20, 32, 40, 48, 64}) {
+        if (!save(badge(size), dir, QStringLiteral("SystemTrayIcon-%1.png").arg(size)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,6 +175,7 @@ int main(int argc, char *argv[])
         save(bright(), dir, QStringLiteral("bright.png")) &&
         save(breath(), dir, QStringLiteral("breath.png")) && save(loop(), dir, QStringLiteral("loop.png")) &&
         save(horse(), dir, QStringLiteral("horse.png")) &&
-        save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) && saveThemeIcons(dir);
+        save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) && saveThemeIcons(dir) &&
+        saveDoubleDensityGlyphs(dir) && saveTrayIconSizes(dir);
     return ok ? 0 : 1;
 }
