@@ -68,6 +68,7 @@ private:
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
+    void hideAndForget();
     bool isHiddenOrHiding() const;
     static QPixmap paintedDisc(qreal ratio);
 
@@ -77,6 +78,10 @@ private:
 
     // The fade-out last started, which hides the window if it runs to its end.
     QPointer<QPropertyAnimation> fadeOut;
+
+    // Whether the windowing system can fade the window; where it cannot, the window is simply
+    // shown and hidden.
+    bool fades;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;
