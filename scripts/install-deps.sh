@@ -17,7 +17,8 @@ packages=(
     # a headless Wayland compositor and Qt's Wayland platform, for a user who forces it
     systemd libglib2.0-bin dbus-bin weston qtwayland5
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
-    libxcb-damage0-dev dbus-daemon
+    # and calls the overlay on it
+    libxcb-damage0-dev dbus-daemon libdbus-1-dev
     # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
     # validator
     trayer openbox desktop-file-utils
