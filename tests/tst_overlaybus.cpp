@@ -167,8 +167,9 @@ void tst_OverlayBus::activation()
 void tst_OverlayBus::lostActivation()
 {
     // Held here, the marker makes the overlay that the bus starts a second instance: it ends with
-    // 0 without taking the name, and the bus fails the sender's call when the start's time is up.
-    // The sender's one retry then goes to an overlay started by hand after that failure.
+    // 0 without taking the name, and the bus fails the sender's call when the start's time is up
+    // (3 s on the test's bus). The sender's one retry then goes to an overlay started by hand
+    // after that failure.
     QSharedMemory marker(QLatin1String(ChannelNames::InstanceMarker));
     QVERIFY(marker.create(1));
     QProcess monitor;
