@@ -3,6 +3,7 @@
 #include "PrimaryScreenWatch.h"
 #include "platform/CompanionProcess.h"
 #include "platform/CompanionSupervisor.h"
+#include "platform/DisplayPlatform.h"
 #include "platform/ModeChannel.h"
 #include "platform/ModeReport.h"
 #include "platform/NativeWindow.h"
@@ -66,6 +67,7 @@ QPropertyAnimation *alphaFade(iconlabel *label, int from, int to)
 
 Lumivane::Lumivane(QWidget *parent)
     : QWidget(parent)
+    , fades(DisplayPlatform::hasWindowOpacity())
 {
     screenWatch = new PrimaryScreenWatch(this);
     const QRect screen = screenWatch->geometry();
@@ -307,6 +309,11 @@ void Lumivane::playColorChange(int red, int green, int blue)
 
 void Lumivane::fadeTo(qreal endOpacity)
 {
+    if (!fades) {
+        if (endOpacity == 0.0)
+            hideAndForget();
+        return;
+    }
     // Starting a fade stops the one still running; only a fade-out that runs to its end hides.
     // Parented to the window so that a fade still running at exit goes with it.
     auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
@@ -315,13 +322,18 @@ void Lumivane::fadeTo(qreal endOpacity)
     fade->setEndValue(endOpacity);
     if (endOpacity == 0.0) {
         fadeOut = fade;
-        connect(fade, &QAbstractAnimation::finished, this, &QWidget::hide);
-        // Qt trims its pixmap cache (the tray icon at the tray's size, among others) on a 30 s
-        // timer for as long as the cache holds anything; hidden, the overlay needs none of it,
-        // and without the cache nothing wakes it.
-        connect(fade, &QAbstractAnimation::finished, this, [] { QPixmapCache::clear(); });
+        connect(fade, &QAbstractAnimation::finished, this, &Lumivane::hideAndForget);
     }
     fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void Lumivane::hideAndForget()
+{
+    hide();
+    // Qt trims its pixmap cache (the tray icon at the tray's size, among others) on a 30 s timer
+    // for as long as the cache holds anything; hidden, the overlay needs none of it, and without
+    // the cache nothing wakes it.
+    QPixmapCache::clear();
 }
 
 bool Lumivane::isHiddenOrHiding() const

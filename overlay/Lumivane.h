@@ -73,6 +73,7 @@ private:
     void playModeChange(int mode);
     void playColorChange(int red, int green, int blue);
     void fadeTo(qreal endOpacity);
+    void hideAndForget();
     bool isHiddenOrHiding() const;
     static QPixmap paintedDisc(qreal ratio);
 
@@ -85,6 +86,10 @@ private:
 
     // Keeps the window centred on the primary screen as screens change.
     PrimaryScreenWatch *screenWatch;
+
+    // Whether the windowing system can fade the window; where it cannot, the window is simply
+    // shown and hidden.
+    bool fades;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;

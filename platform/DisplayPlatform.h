@@ -13,6 +13,10 @@ void chooseBeforeApplication(int argc, char *argv[]);
 // processes the program starts inherit the user's environment.
 void restoreEnvironment();
 
+// Whether the windowing system lets the program set its windows' opacity, which the overlay's
+// fades need. Asked once the application object exists.
+bool hasWindowOpacity();
+
 } // namespace DisplayPlatform
 
 #endif // DISPLAYPLATFORM_H

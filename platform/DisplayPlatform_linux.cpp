@@ -1,6 +1,7 @@
 #include "DisplayPlatform.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 
 #include <cstring>
 
@@ -46,4 +47,11 @@ void DisplayPlatform::restoreEnvironment()
     else
         qunsetenv(PlatformVariable);
     changed = false;
+}
+
+bool DisplayPlatform::hasWindowOpacity()
+{
+    // A Wayland client has no say over its windows' opacity; Qt's Wayland platform warns at every
+    // attempt, that is at every frame of a fade.
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }

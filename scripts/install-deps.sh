@@ -16,10 +16,12 @@ packages=(
     xserver-xephyr x11-xserver-utils xcompmgr
     # device link tests: a private system bus with a mock BlueZ; the fuzzer (clang's libFuzzer)
     dbus-daemon python3 python3-dbus python3-dbusmock python3-gi clang libclang-rt-14-dev
-    # session bus tests: the real clients (busctl, gdbus) and the activation environment's tool
-    systemd libglib2.0-bin dbus-bin
+    # session bus tests: the real clients (busctl, gdbus) and the activation environment's tool;
+    # a headless Wayland compositor and Qt's Wayland platform, for a user who forces it
+    systemd libglib2.0-bin dbus-bin weston qtwayland5
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
-    libxcb-damage0-dev dbus-daemon
+    # and calls the overlay on it
+    libxcb-damage0-dev dbus-daemon libdbus-1-dev
     # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
     # validator
     trayer openbox desktop-file-utils

@@ -6,14 +6,19 @@
 set -euo pipefail
 
 type=system
-servicedirs=
+session_settings=
 if [[ ${1:-} == --session ]]; then
     type=session
     shift
     while [[ ${1:-} == --servicedir ]]; do
-        servicedirs+="  <servicedir>$2</servicedir>"$'\n'
+        session_settings+="  <servicedir>$2</servicedir>"$'\n'
         shift 2
     done
+    # A session's bus lets a client wait for as many answers as it likes, as the desktop's does.
+    # A program it starts that ends without taking its name (a second instance, which leaves) fails
+    # the callers waiting for it after a few seconds, not the desktop's two minutes.
+    session_settings+="  <limit name=\"max_replies_per_connection\">50000</limit>
+  <limit name=\"service_start_timeout\">3000</limit>"$'\n'
 fi
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-bus.XXXXXX")
@@ -31,7 +36,7 @@ cat >"$scratch/bus.conf" <<CONF
   <type>$type</type>
   <listen>unix:path=$scratch/${type}_bus_socket</listen>
   <auth>EXTERNAL</auth>
-$servicedirs  <policy context="default">
+$session_settings  <policy context="default">
     <allow user="*"/>
     <allow own="*"/>
     <allow send_type="method_call"/>

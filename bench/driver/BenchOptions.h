@@ -15,6 +15,7 @@ struct BenchOptions
     int warmupStorms = 4;
     int storms = 3;
     int stormSize = 6000;
+    int busStormSize = 10000;
     int idleSeconds = 60;
 };
 

@@ -36,6 +36,7 @@ void DisplayCycles::run()
             const TimePoint modeSent = Clock::now();
             figures.modeReport.push_back(
                 session.reportToPixel(subject, report(mode, Dark), DiscX, DiscY, drawn));
+            figures.cycleModeReport.push_back(figures.modeReport.back());
             session.waitUntil(after(modeSent, ModeChangeMs));
             figures.modeCpu.push_back(
                 double(ProcessStats::cpuNanoseconds(pid) - cpu) / 1e6 * 1000 / ModeChangeMs);
@@ -56,6 +57,14 @@ void DisplayCycles::run()
         session.waitHidden();
         for (const auto &[stage, drawingsBefore] : holds)
             stage->figures.holdDrawings += stage->subject.drawings() - drawingsBefore;
+        session.waitUntil(after(Clock::now(), 300));
+
+        // The overlay once more, the mode change through the session bus.
+        Figures &overlay = stages[0]->figures;
+        overlay.mode = nextMode(overlay.mode);
+        overlay.busModeReport.push_back(session.reportToPixel(stages[0]->subject, report(overlay.mode, Dark),
+            DiscX, DiscY, drawn, Session::Channel::SessionBus));
+        session.waitHidden();
         session.waitUntil(after(Clock::now(), 300));
     }
 }

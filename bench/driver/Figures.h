@@ -11,10 +11,14 @@ constexpr double NotMeasured = std::numeric_limits<double>::quiet_NaN();
 struct Figures
 {
     std::vector<double> startup, startupCpu, rssStart, pssStart, rssDisplay, firstReport, modeReport,
-        colorReport, modeCpu, pulseCpu, stormDrain, stormResponse, growth;
+        cycleModeReport, colorReport, modeCpu, pulseCpu, stormDrain, stormResponse, growth;
     long holdDrawings = 0;
     long stormSent = 0;
     long stormLogged = 0;
+    // The overlay alone: reports through the session bus, and its memory where no bus answers.
+    std::vector<double> rssWithoutBus, busModeReport, busStormDrain, busStormResponse, busGrowth;
+    long busStormSent = 0;
+    long busStormAnswered = 0;
     double idleTicks = 0;
     double idleSwitches = 0;
     int libraries = 0;

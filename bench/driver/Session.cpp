@@ -45,10 +45,12 @@ void Session::pump(int maxWaitMs)
         if (stage->subject.outputDescriptor() >= 0)
             descriptors.push_back({stage->subject.outputDescriptor(), POLLIN, 0});
     }
+    descriptors.push_back({busClient.descriptor(), busClient.events(), 0});
     bool dispatched = false;
     for (int round = 0; round < 2 && !dispatched; ++round) {
         if (round == 1)
             poll(descriptors.data(), descriptors.size(), maxWaitMs);
+        busClient.transfer();
         for (const auto &stage : all) {
             xcb_connection_t *connection = stage->server.connection();
             if (xcb_connection_has_error(connection))
@@ -98,12 +100,20 @@ bool Session::waitHidden()
         15000);
 }
 
+void Session::send(Subject &subject, Channel channel, const std::vector<uint32_t> &parameters)
+{
+    if (channel == Channel::X11)
+        subject.sendMany(parameters);
+    else
+        busClient.report(parameters);
+}
+
 double Session::reportToPixel(
-    Subject &subject, uint32_t parameter, int x, int y, std::function<bool(uint32_t)> accept)
+    Subject &subject, uint32_t parameter, int x, int y, std::function<bool(uint32_t)> accept, Channel channel)
 {
     subject.armProbe(x, y, std::move(accept));
     const TimePoint sent = Clock::now();
-    subject.send(parameter);
+    send(subject, channel, {parameter});
     if (!waitFor([&subject] { return subject.probeHit().has_value(); }, 5000))
         return NotMeasured;
     return millisecondsBetween(sent, *subject.probeHit());

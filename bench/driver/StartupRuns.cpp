@@ -6,6 +6,7 @@
 #include "Stage.h"
 #include "Stimulus.h"
 
+#include <cmath>
 #include <cstdio>
 
 using namespace Stimulus;
@@ -23,11 +24,10 @@ StartupRuns::StartupRuns(Session &session, const BenchOptions &options)
 {
 }
 
-void StartupRuns::startAndSettle(Stage &stage)
+StartupRuns::Settled StartupRuns::startAndSettle(Stage &stage, const std::vector<std::string> &changes)
 {
     Subject &subject = stage.subject;
-    Figures &figures = stage.figures;
-    subject.start();
+    subject.start(changes);
     int64_t lastCpu = -1;
     TimePoint lastChange = subject.startedAt();
     // Started: the report selection owned, the tray icon (if it asked for one) drawn, and the
@@ -45,8 +45,18 @@ void StartupRuns::startAndSettle(Stage &stage)
             return millisecondsBetween(lastChange, now) >= QuietMs;
         },
         20000);
-    figures.startup.push_back(settled ? millisecondsBetween(subject.startedAt(), lastChange) : NotMeasured);
-    figures.startupCpu.push_back(settled ? double(lastCpu) / 1e6 : NotMeasured);
+    if (!settled)
+        return {NotMeasured, NotMeasured};
+    return {millisecondsBetween(subject.startedAt(), lastChange), double(lastCpu) / 1e6};
+}
+
+void StartupRuns::startAndMeasure(Stage &stage)
+{
+    Subject &subject = stage.subject;
+    Figures &figures = stage.figures;
+    const Settled settled = startAndSettle(stage, {});
+    figures.startup.push_back(settled.milliseconds);
+    figures.startupCpu.push_back(settled.cpuMilliseconds);
     figures.docked = stage.tray.lastIconDrawing().has_value();
     figures.mode = 0;
     session.waitUntil(after(Clock::now(), 300));
@@ -60,10 +70,19 @@ void StartupRuns::run()
     const auto &stages = session.stages();
     for (int run = 0; run < options.runs; ++run) {
         std::fprintf(stderr, "bench: start-up run %d of %d\n", run + 1, options.runs);
+        // Where no session bus answers: an address at which none listens.
+        Stage &overlay = *stages[0];
+        const Settled settled =
+            startAndSettle(overlay, {"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/lumivane-no-bus"});
+        session.waitUntil(after(Clock::now(), 300));
+        overlay.figures.rssWithoutBus.push_back(std::isnan(settled.milliseconds)
+                ? NotMeasured
+                : double(ProcessStats::residentKiB(overlay.subject.processId())));
+        overlay.subject.stop();
         for (int turn = 0; turn < 2; ++turn) {
             // Alternate who goes first, so that neither always meets a warmer page cache.
             Stage &stage = *stages[size_t((run + turn) % 2)];
-            startAndSettle(stage);
+            startAndMeasure(stage);
             const double first = session.reportToPixel(stage.subject, report(1, Dark), DiscX, DiscY, drawn);
             stage.figures.firstReport.push_back(first);
             stage.figures.modeReport.push_back(first);

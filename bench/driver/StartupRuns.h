@@ -1,13 +1,17 @@
 #ifndef STARTUPRUNS_H
 #define STARTUPRUNS_H
 
+#include <string>
+#include <vector>
+
 struct BenchOptions;
 class Session;
 struct Stage;
 
 // Fresh starts of both programs, taking turns at going first: the time and CPU to reach the idle
 // event loop, memory at start and after the first display, and the first report's time to pixel.
-// The programs of the last run keep running for the scenarios that follow.
+// The programs of the last run keep running for the scenarios that follow. The overlay starts once
+// more in each run where no session bus answers, for the memory its interface there costs.
 class StartupRuns
 {
 public:
@@ -16,7 +20,17 @@ public:
     void run();
 
 private:
-    void startAndSettle(Stage &stage);
+    // How long a start took to the idle event loop, and the CPU time it used; NotMeasured when it
+    // did not get there.
+    struct Settled
+    {
+        double milliseconds, cpuMilliseconds;
+    };
+
+    // Starts the program with the given changes to its environment and waits until it is idle.
+    Settled startAndSettle(Stage &stage, const std::vector<std::string> &changes);
+    // Starts the program as it is and takes the figures of its start.
+    void startAndMeasure(Stage &stage);
 
     Session &session;
     const BenchOptions &options;

@@ -77,5 +77,45 @@ void Storms::run()
                 stages[i]->subject.label().c_str(), storm + 1, rss);
             before[i] = rss;
         }
+        before[0] = busStorm(storm, warmup, before[0]);
     }
+}
+
+double Storms::busStorm(int storm, bool warmup, double rssBefore)
+{
+    Stage &stage = *session.stages()[0];
+    Subject &subject = stage.subject;
+    Figures &figures = stage.figures;
+    const BusClient &bus = session.bus();
+    const std::vector<uint32_t> calls = stormReports(options.busStormSize, figures.mode);
+    const long answeredBefore = bus.answered();
+    const long settledBefore = bus.answered() + bus.failed();
+    const long expectedLines = subject.reportLines() + long(calls.size());
+    const TimePoint sent = Clock::now();
+    session.send(subject, Session::Channel::SessionBus, calls);
+    // Answered, and each report logged: the answer follows the debug line, but the line comes
+    // through a pipe of its own.
+    const bool allAnswered = session.waitFor(
+        [&] {
+            return bus.answered() + bus.failed() >= settledBefore + long(calls.size()) &&
+                subject.reportLines() >= expectedLines;
+        },
+        60000);
+    figures.busStormDrain.push_back(allAnswered ? millisecondsBetween(sent, Clock::now()) : NotMeasured);
+    figures.busStormSent += long(calls.size());
+    figures.busStormAnswered += bus.answered() - answeredBefore;
+
+    // Not the colour with which the overlay answered after the X11 storm.
+    const Rgb color = Palette[size_t(storm + 1) % (sizeof Palette / sizeof Palette[0])];
+    figures.busStormResponse.push_back(session.reportToPixel(
+        subject, report(figures.mode, color), RingX, RingY, showsColor(color), Session::Channel::SessionBus));
+    session.waitHidden();
+    session.waitUntil(after(Clock::now(), 500));
+    const double rss = double(ProcessStats::residentKiB(subject.processId()));
+    if (!warmup)
+        figures.busGrowth.push_back(rss - rssBefore);
+    std::fprintf(stderr,
+        "bench: overlay RSS before and after %d calls through the session bus: %.0f, %.0f KiB\n",
+        options.busStormSize, rssBefore, rss);
+    return rss;
 }

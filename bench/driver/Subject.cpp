@@ -47,22 +47,24 @@ Subject::~Subject()
         close(log);
 }
 
-void Subject::applyEnvironment() const
+void Subject::applyEnvironment(const std::vector<std::string> &changes) const
 {
     setenv("DISPLAY", server.displayName().c_str(), 1);
     setenv("TMPDIR", (workDirectory + "/tmp").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (workDirectory + "/config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (workDirectory + "/runtime").c_str(), 1);
-    for (const std::string &entry : environment) {
-        const size_t equals = entry.find('=');
-        if (equals == std::string::npos)
-            unsetenv(entry.c_str());
-        else
-            setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
+    for (const auto *list : {&environment, &changes}) {
+        for (const std::string &entry : *list) {
+            const size_t equals = entry.find('=');
+            if (equals == std::string::npos)
+                unsetenv(entry.c_str());
+            else
+                setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
+        }
     }
 }
 
-void Subject::start()
+void Subject::start(const std::vector<std::string> &changes)
 {
     tray.reset();
     owner = XCB_NONE;
@@ -80,7 +82,7 @@ void Subject::start()
     started = Clock::now();
     pid = fork();
     if (pid == 0) {
-        applyEnvironment();
+        applyEnvironment(changes);
         dup2(channel[1], STDERR_FILENO);
         if (log >= 0)
             dup2(log, STDOUT_FILENO);
@@ -181,11 +183,6 @@ bool Subject::handleEvent(const xcb_generic_event_t *event, TimePoint at)
         return true;
     }
     return false;
-}
-
-void Subject::send(uint32_t parameter)
-{
-    sendMany({parameter});
 }
 
 void Subject::sendMany(const std::vector<uint32_t> &parameters)

@@ -31,7 +31,8 @@ public:
     XServer &xserver() const { return server; }
     TrayHost &trayHost() const { return tray; }
 
-    void start();
+    // changes: variables set or removed for this start only, after the program's own.
+    void start(const std::vector<std::string> &changes = {});
     void stop();
     bool running() const { return pid > 0; }
     pid_t processId() const { return pid; }
@@ -51,7 +52,6 @@ public:
     // Damage notifications on the window since the start: each one a batch of drawing.
     long drawings() const { return damageCount; }
 
-    void send(uint32_t parameter);
     void sendMany(const std::vector<uint32_t> &parameters);
 
     // Watches the pixel at (x, y): the first drawing after which it satisfies accept is a hit.
@@ -60,7 +60,7 @@ public:
     bool readPixel(int x, int y, uint32_t *value);
 
 private:
-    void applyEnvironment() const;
+    void applyEnvironment(const std::vector<std::string> &changes) const;
 
     std::string name;
     std::string executable;

@@ -5,6 +5,7 @@
 #include "ResultTable.h"
 #include "Statistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,27 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+namespace {
+
+// Whether every one of the times was taken.
+bool allMeasured(const std::vector<double> &times)
+{
+    return !times.empty() &&
+        std::none_of(times.begin(), times.end(), [](double time) { return std::isnan(time); });
+}
+
+// The slowest of the times, or that one of them was never seen.
+std::string slowest(const std::vector<double> &times)
+{
+    if (!allMeasured(times))
+        return "none shown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f ms", Statistics::percentile(times, 100));
+    return text;
+}
+
+} // namespace
 
 Summary::Summary(const BenchOptions &options, const Figures &overlay, const Figures &floor)
     : options(options)
@@ -71,6 +93,8 @@ void Summary::fill(ResultTable &table) const
     table.addInfo("start-up CPU time" + runs, Unit::Milliseconds, median(o.startupCpu), median(f.startupCpu));
     table.addText("tray icon docked and drawn", o.docked ? "yes" : "no", f.docked ? "yes" : "no", "-", "");
     table.addRatio("RSS idle after start" + runs, Unit::KiB, median(o.rssStart), median(f.rssStart), 1.2);
+    table.addRatio("RSS idle after start: overlay with / without a session bus" + runs, Unit::KiB,
+        median(o.rssStart), median(o.rssWithoutBus), 1.02);
     table.addRatio(
         "RSS idle after first display" + runs, Unit::KiB, median(o.rssDisplay), median(f.rssDisplay), 1.2);
     table.addInfo("PSS idle after start" + runs, Unit::KiB, median(o.pssStart), median(f.pssStart));
@@ -83,6 +107,10 @@ void Summary::fill(ResultTable &table) const
         median(o.modeReport), median(f.modeReport), 1.25);
     table.addRatio("report to pixel: mode change, 90th pct." + modeCount, Unit::Milliseconds,
         percentile(o.modeReport, 90), percentile(f.modeReport, 90), 1.5);
+    table.addRatio("report to pixel: overlay's mode change through D-Bus / X11, median (" +
+            std::to_string(o.busModeReport.size()) + " / " + std::to_string(o.cycleModeReport.size()) +
+            " reports)",
+        Unit::Milliseconds, median(o.busModeReport), median(o.cycleModeReport), 1.5);
     const std::string colorCount = " (" + std::to_string(o.colorReport.size()) + " reports)";
     table.addRatio("report to pixel: colour change, median" + colorCount, Unit::Milliseconds,
         median(o.colorReport), median(f.colorReport), 1.25);
@@ -105,20 +133,26 @@ void Summary::fill(ResultTable &table) const
         ResultTable::verdict(o.stormSent > 0 && o.stormLogged == o.stormSent));
     table.addInfo("storm: time to log every report (median)", Unit::Milliseconds, median(o.stormDrain),
         median(f.stormDrain));
-    bool responsive = !o.stormResponse.empty();
-    for (double latency : o.stormResponse)
-        responsive = responsive && !std::isnan(latency);
-    char response[64];
-    std::snprintf(response, sizeof response, "%.1f ms", Statistics::percentile(o.stormResponse, 100));
-    char floorResponse[64];
-    std::snprintf(
-        floorResponse, sizeof floorResponse, "%.1f ms", Statistics::percentile(f.stormResponse, 100));
-    table.addText("storm: report to pixel right after (slowest)", responsive ? response : "none shown",
-        floorResponse, "shown", ResultTable::verdict(responsive));
+    table.addText("storm: report to pixel right after (slowest)", slowest(o.stormResponse),
+        slowest(f.stormResponse), "shown", ResultTable::verdict(allMeasured(o.stormResponse)));
     table.addLimit("RSS growth over " + std::to_string(options.stormSize) + " reports after " +
             std::to_string(options.warmupStorms) + " storms (median of " + std::to_string(options.storms) +
             ")",
         Unit::KiB, median(o.growth), median(f.growth), 64);
+
+    const std::string busStormText = " (" + std::to_string(options.warmupStorms + options.storms) +
+        " storms of " + std::to_string(options.busStormSize) + ")";
+    table.addText("storm through D-Bus: calls answered" + busStormText,
+        std::to_string(o.busStormAnswered) + "/" + std::to_string(o.busStormSent), "-", "all",
+        ResultTable::verdict(o.busStormSent > 0 && o.busStormAnswered == o.busStormSent));
+    table.addInfo("storm through D-Bus: time to answer and log every call (median)", Unit::Milliseconds,
+        median(o.busStormDrain), NotMeasured);
+    table.addText("storm through D-Bus: report to pixel right after (slowest)", slowest(o.busStormResponse),
+        "-", "shown", ResultTable::verdict(allMeasured(o.busStormResponse)));
+    table.addLimit("RSS growth over " + std::to_string(options.busStormSize) + " calls after " +
+            std::to_string(options.warmupStorms) + " storms (median of " + std::to_string(options.storms) +
+            ")",
+        Unit::KiB, median(o.busGrowth), NotMeasured, 64);
 
     const std::string idle = "idle hidden " + std::to_string(options.idleSeconds) + " s: ";
     table.addLimit(idle + "CPU ticks", Unit::Count, o.idleTicks, f.idleTicks, 0);

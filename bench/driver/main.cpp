@@ -13,7 +13,7 @@ void usage()
     std::fprintf(stderr,
         "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--smoke] [--runs N]\n"
         "                      [--cycles N] [--warmup-storms N] [--storms N] [--storm-size N]\n"
-        "                      [--idle-seconds N]\n");
+        "                      [--bus-storm-size N] [--idle-seconds N]\n");
 }
 
 } // namespace
@@ -53,6 +53,8 @@ int main(int argc, char *argv[])
             options.storms = std::atoi(value);
         else if (option == "--storm-size")
             options.stormSize = std::atoi(value);
+        else if (option == "--bus-storm-size")
+            options.busStormSize = std::atoi(value);
         else if (option == "--idle-seconds")
             options.idleSeconds = std::atoi(value);
         else {
@@ -62,7 +64,7 @@ int main(int argc, char *argv[])
     }
     if (options.overlay.empty() || options.floor.empty() || options.workDirectory.empty() ||
         options.runs < 1 || options.cycles < 1 || options.warmupStorms < 1 || options.storms < 1 ||
-        options.stormSize < 1 || options.idleSeconds < 1) {
+        options.stormSize < 1 || options.busStormSize < 1 || options.idleSeconds < 1) {
         usage();
         return 2;
     }
