@@ -25,6 +25,16 @@ bool InstanceCases::isRunning(OverlayProcess *instance)
         screenWidth.match(QString::fromLocal8Bit(instance->errorOutput())).hasMatch();
 }
 
+void InstanceCases::nextInstanceGuards()
+{
+    OverlayProcess *next = start();
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), TimeoutMs);
+    OverlayProcess *third = start();
+    QVERIFY(third->process.waitForFinished(TimeoutMs));
+    QCOMPARE(third->process.exitCode(), 0);
+    QCOMPARE(next->process.state(), QProcess::Running);
+}
+
 void InstanceCases::cleanup()
 {
     for (const auto &instance : instances) {

@@ -26,6 +26,8 @@ protected:
     // True once the process has passed the instance check and begun building its window, which
     // writes the screen size to the debug log.
     static bool isRunning(OverlayProcess *instance);
+    // After the instance before has gone: a new start runs, and guards as the first did.
+    void nextInstanceGuards();
 
     // Whether the instance marker is there.
     virtual bool markerPresent() = 0;

@@ -133,13 +133,7 @@ void tst_Instance::killedInstanceLeavesNoMarker()
             QSKIP("This file system gives a new file another number, and so another key");
     }
 
-    OverlayProcess *next = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), TimeoutMs);
-    // And the new instance guards again.
-    OverlayProcess *third = start();
-    QVERIFY(third->process.waitForFinished(TimeoutMs));
-    QCOMPARE(third->process.exitCode(), 0);
-    QCOMPARE(next->process.state(), QProcess::Running);
+    nextInstanceGuards();
 }
 
 void tst_Instance::unusableTempDirKeepsOneInstance_data()

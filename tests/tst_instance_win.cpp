@@ -42,12 +42,7 @@ void tst_InstanceWin::terminatedInstanceLeavesNoMarker()
     QCOMPARE(first->process.exitStatus(), QProcess::CrashExit);
     QTRY_VERIFY_WITH_TIMEOUT(!markerPresent(), 10000);
 
-    OverlayProcess *next = start();
-    QTRY_VERIFY_WITH_TIMEOUT(isRunning(next), TimeoutMs);
-    OverlayProcess *third = start();
-    QVERIFY(third->process.waitForFinished(TimeoutMs));
-    QCOMPARE(third->process.exitCode(), 0);
-    QCOMPARE(next->process.state(), QProcess::Running);
+    nextInstanceGuards();
 }
 
 QTEST_GUILESS_MAIN(tst_InstanceWin)

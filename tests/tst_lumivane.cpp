@@ -2,6 +2,7 @@
 #include "support/AnimationClock.h"
 #include "support/MessageCapture.h"
 #include "support/OverlaySteps.h"
+#include "support/OwnSlots.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -127,20 +128,13 @@ void tst_Lumivane::metaObject()
     const QMetaObject &meta = Lumivane::staticMetaObject;
     QCOMPARE(meta.className(), "Lumivane");
     QCOMPARE(meta.propertyCount(), meta.propertyOffset());
-    const QList<QPair<QByteArray, QMetaMethod::Access>> expected = {
-        {"showapp()", QMetaMethod::Public},
-        {"iconIsActived(QSystemTrayIcon::ActivationReason)", QMetaMethod::Private},
-        {"hideapp()", QMetaMethod::Private},
-        {"sw_status()", QMetaMethod::Private},
-    };
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        const QMetaMethod method = meta.method(meta.methodOffset() + i);
-        QCOMPARE(method.methodSignature(), expected.at(i).first);
-        QCOMPARE(method.access(), expected.at(i).second);
-        QCOMPARE(method.methodType(), QMetaMethod::Slot);
-        QCOMPARE(method.returnType(), int(QMetaType::Void));
-    }
+    compareOwnSlots(meta,
+        {
+            {"showapp()", QMetaMethod::Public},
+            {"iconIsActived(QSystemTrayIcon::ActivationReason)", QMetaMethod::Private},
+            {"hideapp()", QMetaMethod::Private},
+            {"sw_status()", QMetaMethod::Private},
+        });
 }
 
 void tst_Lumivane::composition()

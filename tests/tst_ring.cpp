@@ -1,3 +1,4 @@
+#include "support/OwnSlots.h"
 #include "support/PaintCounter.h"
 #include "widgets/ring.h"
 
@@ -48,19 +49,13 @@ void tst_Ring::metaObject()
 {
     const QMetaObject &meta = ring::staticMetaObject;
     QCOMPARE(meta.className(), "ring");
-    const QList<QPair<QByteArray, QMetaMethod::Access>> expected = {
-        {"onWidthChanged(QVariant)", QMetaMethod::Public},
-        {"onAlphaChanged(QVariant)", QMetaMethod::Public},
-        {"onArcChanged(QVariant)", QMetaMethod::Public},
-        {"animation_finishi()", QMetaMethod::Private},
-    };
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        const QMetaMethod method = meta.method(meta.methodOffset() + i);
-        QCOMPARE(method.methodSignature(), expected.at(i).first);
-        QCOMPARE(method.access(), expected.at(i).second);
-        QCOMPARE(method.methodType(), QMetaMethod::Slot);
-    }
+    compareOwnSlots(meta,
+        {
+            {"onWidthChanged(QVariant)", QMetaMethod::Public},
+            {"onAlphaChanged(QVariant)", QMetaMethod::Public},
+            {"onArcChanged(QVariant)", QMetaMethod::Public},
+            {"animation_finishi()", QMetaMethod::Private},
+        });
 }
 
 void tst_Ring::restValues()
