@@ -120,7 +120,8 @@ QStringList tst_CompanionWin::starts() const
 
 void tst_CompanionWin::startsBesideProgram()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::Running, 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->process->state() == QProcess::Running, qPrintable(window->process->errorString()), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 30000);
     const QString expected =
         QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/gattlink.exe"));
@@ -131,14 +132,16 @@ void tst_CompanionWin::startsBesideProgram()
 
 void tst_CompanionWin::followsAccessory()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::Running, 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->process->state() == QProcess::Running, qPrintable(window->process->errorString()), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 30000);
 
     send(DBT_DEVICEREMOVECOMPLETE, AccessoryName);
     QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::NotRunning, 30000);
 
     send(DBT_DEVICEARRIVAL, AccessoryName);
-    QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::Running, 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->process->state() == QProcess::Running, qPrintable(window->process->errorString()), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 2, 30000);
     QCOMPARE(starts().constLast().section(QLatin1Char(' '), 1, 1).toLongLong(), window->process->processId());
 
@@ -160,7 +163,8 @@ void tst_CompanionWin::ignoresOtherInterfaces()
 {
     QFETCH(QString, name);
     const std::wstring other = name.toStdWString();
-    QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::Running, 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->process->state() == QProcess::Running, qPrintable(window->process->errorString()), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 30000);
     const qint64 companion = window->process->processId();
 
