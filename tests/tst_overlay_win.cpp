@@ -1,8 +1,12 @@
 #include "overlay/Lumivane.h"
 #include "support/AnimationClock.h"
+#include "support/OverlayOf_win.h"
+#include "support/OverlayProcess.h"
 #include "support/OverlaySteps.h"
 
+#include <QScopeGuard>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -32,6 +36,8 @@ private Q_SLOTS:
     void nativeWindowWhileHidden();
     void styles();
     void centredOnScreen();
+    void programAtDensity_data();
+    void programAtDensity();
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
@@ -97,6 +103,45 @@ void tst_OverlayWin::centredOnScreen()
     QCOMPARE(rect.top, LONG((screenHeight - 176) / 2));
     QCOMPARE(rect.right - rect.left, LONG(176));
     QCOMPARE(rect.bottom - rect.top, LONG(176));
+}
+
+void tst_OverlayWin::programAtDensity_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<int>("ratio");
+    QTest::newRow("200 %") << 192 << 2;
+    QTest::newRow("150 %, rounded to 2x") << 144 << 2;
+    QTest::newRow("125 %, rounded to 1x") << 120 << 1;
+}
+
+// The program itself, as its start-up turns on scaling, on a display at the density the user set.
+void tst_OverlayWin::programAtDensity()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_RUNS_ALONE"))
+        QSKIP("every Wine program started meanwhile would see the density: tst_overlay_win_density");
+    QFETCH(int, dpi);
+    QFETCH(int, ratio);
+    QSettings desktop(QStringLiteral(R"(HKEY_CURRENT_USER\Control Panel\Desktop)"), QSettings::NativeFormat);
+    const QVariant before = desktop.value(QStringLiteral("LogPixels"));
+    const auto restore = qScopeGuard([&desktop, &before] {
+        if (before.isValid())
+            desktop.setValue(QStringLiteral("LogPixels"), before);
+        else
+            desktop.remove(QStringLiteral("LogPixels"));
+    });
+    desktop.setValue(QStringLiteral("LogPixels"), dpi);
+    desktop.sync();
+    OverlayProcess program;
+    QVERIFY(program.start(QProcessEnvironment::systemEnvironment(), {QStringLiteral("-s")}));
+    RECT rect;
+    QVERIFY(GetWindowRect(overlayOf(program.process.processId()), &rect));
+    QCOMPARE(QSize(rect.right - rect.left, rect.bottom - rect.top), QSize(176, 176) * ratio);
+    // Qt places a window at a whole multiple of its scale factor, so one device pixel off the
+    // exact centre at 2x on a screen whose free width or height is not a multiple of 4.
+    const QSize free =
+        QSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - QSize(176, 176) * ratio;
+    QVERIFY(qAbs(rect.left - free.width() / 2) < ratio);
+    QVERIFY(qAbs(rect.top - free.height() / 2) < ratio);
 }
 
 void tst_OverlayWin::fadeOutHides()
