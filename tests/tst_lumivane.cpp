@@ -64,11 +64,8 @@ private Q_SLOTS:
     void discAtEveryDensity_data();
     void discAtEveryDensity();
     void onScreen();
-    void followsScreenSignals_data();
-    void followsScreenSignals();
-    void followsResolutionChange_data();
-    void followsResolutionChange();
-    void roundWithoutCompositor();
+    void followsScreen_data();
+    void followsScreen();
 
 private:
     AnimationClock clock;
@@ -347,13 +344,23 @@ void tst_Lumivane::onScreen()
     if (qEnvironmentVariableIsSet("LUMIVANE_UNDER_WINE"))
         QSKIP("Wine shows a layered window's last paint at the opacity it was drawn with, 0 at the "
               "start of the fade-in; tst_overlay_win checks the screen after a repaint");
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")}),
+        0);
+    const QRgb desktop = qRgb(0x20, 0x80, 0x40);
     Lumivane window;
     window.showapp();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     finishFade(window, clock);
-    QCoreApplication::processEvents();
+    // Without a compositor the window is cut to the ring's outer edge (radius 70): the desktop
+    // shows just outside it and in the corners.
     QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = screenUnder(window)).pixel(88, 20)).blue() > 200, 10000);
+    const auto cutToRing = [&window, &shot, desktop] {
+        shot = screenUnder(window);
+        return qBlue(shot.pixel(88, 20)) > 200 && shot.pixel(88, 88 - 72) == desktop &&
+            shot.pixel(2, 2) == desktop;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
     const QColor ringPixel(shot.pixel(88, 20));
     QCOMPARE(ringPixel.red(), 0);
     QCOMPARE(ringPixel.green(), 0);
@@ -372,96 +379,7 @@ void tst_Lumivane::onScreen()
         }
     }
     QVERIFY(lit > 30);
-}
 
-void tst_Lumivane::followsScreenSignals_data()
-{
-    QTest::addColumn<QRect>("moved");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("moved right of another screen, hidden") << QRect(1920, 0, 1366, 768) << false;
-    QTest::newRow("moved left and up, shown") << QRect(-1280, -200, 1280, 1024) << true;
-}
-
-void tst_Lumivane::followsScreenSignals()
-{
-    QFETCH(QRect, moved);
-    QFETCH(bool, shown);
-    MessageCapture capture;
-    Lumivane window;
-    if (shown)
-        window.showapp();
-    const int lines = capture.lines().size();
-    QScreen *primary = QGuiApplication::primaryScreen();
-    // No X server here moves its screen or takes it away: Qt's own signals stand in for it.
-    Q_EMIT primary->geometryChanged(moved);
-    QCOMPARE(window.geometry(), Lumivane::geometryFor(moved));
-    // The moved screen unplugged: the one left is primary, and its geometry is asked afresh.
-    Q_EMIT qGuiApp->screenRemoved(primary);
-    Q_EMIT qGuiApp->primaryScreenChanged(primary);
-    QCOMPARE(window.geometry(), Lumivane::geometryFor(primary->geometry()));
-    QCOMPARE(window.isVisible(), shown);
-    // The size is written once, at construction.
-    QCOMPARE(capture.lines().size(), lines);
-}
-
-void tst_Lumivane::followsResolutionChange_data()
-{
-    QTest::addColumn<QString>("resolution");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("hidden during the change") << QStringLiteral("1024x768") << false;
-    QTest::newRow("shown during the change") << QStringLiteral("1280x1024") << true;
-}
-
-void tst_Lumivane::followsResolutionChange()
-{
-    if (!qEnvironmentVariableIsSet("LUMIVANE_RESIZABLE_X"))
-        QSKIP("needs an X server that changes its resolution (tests/with-xvfb.sh --nested)");
-    QFETCH(QString, resolution);
-    QFETCH(bool, shown);
-    Lumivane window;
-    if (shown) {
-        window.showapp();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        finishFade(window, clock);
-    }
-    QCOMPARE(QProcess::execute(QStringLiteral("xrandr"), {QStringLiteral("-s"), resolution}), 0);
-    const QStringList size = resolution.split(QLatin1Char('x'));
-    const QRect screen(0, 0, size[0].toInt(), size[1].toInt());
-    QTRY_COMPARE(QGuiApplication::primaryScreen()->geometry(), screen);
-    QCOMPARE(window.geometry(), Lumivane::geometryFor(screen));
-
-    // A report after the change shows the display in the middle of the new screen.
-    QVERIFY(window.receiveReport(0x000000e6));
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    // A window shown during the change stays shown; a hidden one fades in.
-    if (!shown)
-        finishFade(window, clock);
-    QCOMPARE(window.windowHandle()->geometry(), Lumivane::geometryFor(screen));
-    QImage shot;
-    QTRY_VERIFY_WITH_TIMEOUT(QColor((shot = screenUnder(window)).pixel(88, 20)).blue() > 200, 10000);
-    QCOMPARE(qGray(shot.pixel(88, 40)), 0);
-}
-
-void tst_Lumivane::roundWithoutCompositor()
-{
-    if (qEnvironmentVariableIsSet("LUMIVANE_UNDER_WINE"))
-        QSKIP("Windows always composites");
-    QCOMPARE(
-        QProcess::execute(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#208040")}),
-        0);
-    const QRgb desktop = qRgb(0x20, 0x80, 0x40);
-    Lumivane window;
-    window.showapp();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    finishFade(window, clock);
-    // Without a compositor: the desktop just outside the ring's outer edge (radius 70) and in the
-    // corners, the ring itself where it was.
-    const auto cutToRing = [&window, desktop] {
-        const QImage shot = screenUnder(window);
-        return shot.pixel(88, 88 - 72) == desktop && shot.pixel(2, 2) == desktop &&
-            qBlue(shot.pixel(88, 20)) > 200;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
     // A compositor makes the transparent pixels transparent: the square comes back while it runs.
     QProcess compositor;
     compositor.start(QStringLiteral("xcompmgr"), QStringList());
@@ -470,6 +388,62 @@ void tst_Lumivane::roundWithoutCompositor()
     compositor.terminate();
     QVERIFY(compositor.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(cutToRing(), 10000);
+}
+
+void tst_Lumivane::followsScreen_data()
+{
+    // A resolution set with xrandr -s, on a nested X server that can change it; without one, Qt's
+    // own signals stand in for a screen moved in the virtual desktop and then unplugged.
+    QTest::addColumn<QString>("resolution");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("moved right of another screen, hidden") << QString() << QRect(1920, 0, 1366, 768) << false;
+    QTest::newRow("moved left and up, shown") << QString() << QRect(-1280, -200, 1280, 1024) << true;
+    QTest::newRow("resolution, hidden") << QStringLiteral("1024x768") << QRect(0, 0, 1024, 768) << false;
+    QTest::newRow("resolution, shown") << QStringLiteral("1280x1024") << QRect(0, 0, 1280, 1024) << true;
+}
+
+void tst_Lumivane::followsScreen()
+{
+    QFETCH(QString, resolution);
+    QFETCH(QRect, screen);
+    QFETCH(bool, shown);
+    if (!resolution.isEmpty() && !qEnvironmentVariableIsSet("LUMIVANE_RESIZABLE_X"))
+        QSKIP("needs an X server that changes its resolution (tests/with-xvfb.sh --nested)");
+    MessageCapture capture;
+    Lumivane window;
+    if (shown) {
+        window.showapp();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        finishFade(window, clock);
+    }
+    const int lines = capture.lines().size();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    if (resolution.isEmpty()) {
+        Q_EMIT primary->geometryChanged(screen);
+    } else {
+        QCOMPARE(QProcess::execute(QStringLiteral("xrandr"), {QStringLiteral("-s"), resolution}), 0);
+        QTRY_COMPARE(primary->geometry(), screen);
+    }
+    QCOMPARE(window.geometry(), Lumivane::geometryFor(screen));
+    QCOMPARE(window.isVisible(), shown);
+    // The size is written once, at construction.
+    QCOMPARE(capture.lines().size(), lines);
+    if (resolution.isEmpty()) {
+        // The one left is primary, and its geometry is asked afresh.
+        Q_EMIT qGuiApp->screenRemoved(primary);
+        Q_EMIT qGuiApp->primaryScreenChanged(primary);
+        QCOMPARE(window.geometry(), Lumivane::geometryFor(primary->geometry()));
+        return;
+    }
+    // A report after the change shows the display in the middle of the new screen; a window shown
+    // during the change stays shown, a hidden one fades in.
+    QVERIFY(window.receiveReport(0x000000e6));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (!shown)
+        finishFade(window, clock);
+    QCOMPARE(window.windowHandle()->geometry(), Lumivane::geometryFor(screen));
+    QTRY_VERIFY_WITH_TIMEOUT(qBlue(screenUnder(window).pixel(88, 20)) > 200, 10000);
 }
 
 QTEST_MAIN(tst_Lumivane)

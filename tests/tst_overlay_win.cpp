@@ -1,8 +1,12 @@
 #include "overlay/Lumivane.h"
 #include "support/AnimationClock.h"
+#include "support/OverlayOf_win.h"
+#include "support/OverlayProcess.h"
 #include "support/OverlaySteps.h"
 
+#include <QScopeGuard>
 #include <QScreen>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -32,6 +36,7 @@ private Q_SLOTS:
     void nativeWindowWhileHidden();
     void styles();
     void centredOnScreen();
+    void programAtDensity();
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
@@ -97,6 +102,32 @@ void tst_OverlayWin::centredOnScreen()
     QCOMPARE(rect.top, LONG((screenHeight - 176) / 2));
     QCOMPARE(rect.right - rect.left, LONG(176));
     QCOMPARE(rect.bottom - rect.top, LONG(176));
+}
+
+// The program itself, as its start-up turns on scaling, on a display at 200 % as the user sets it
+// (the rounding of other densities is Qt's own, tested on X11 by tst_endtoend).
+void tst_OverlayWin::programAtDensity()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_RUNS_ALONE"))
+        QSKIP("every Wine program started meanwhile would see the density: tst_overlay_win_density");
+    QSettings desktop(QStringLiteral(R"(HKEY_CURRENT_USER\Control Panel\Desktop)"), QSettings::NativeFormat);
+    const QString key = QStringLiteral("LogPixels");
+    const QVariant before = desktop.value(key);
+    const auto restore = qScopeGuard([&desktop, &key, &before] {
+        before.isValid() ? desktop.setValue(key, before) : desktop.remove(key);
+    });
+    desktop.setValue(key, 192);
+    desktop.sync();
+    OverlayProcess program;
+    QVERIFY(program.start(QProcessEnvironment::systemEnvironment(), {QStringLiteral("-s")}));
+    RECT rect;
+    QVERIFY(GetWindowRect(overlayOf(program.process.processId()), &rect));
+    QCOMPARE(QSize(rect.right - rect.left, rect.bottom - rect.top), QSize(352, 352));
+    // Qt places the window at whole logical pixels, so one device pixel off the exact centre on a
+    // screen whose free width or height is not a multiple of 4.
+    const QSize free = QSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)) - QSize(352, 352);
+    QVERIFY(qAbs(rect.left - free.width() / 2) <= 1);
+    QVERIFY(qAbs(rect.top - free.height() / 2) <= 1);
 }
 
 void tst_OverlayWin::fadeOutHides()

@@ -37,16 +37,13 @@ void tst_ResourceImage::sameImageAsTheToolkit_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<qreal>("ratio");
     QTest::addColumn<QString>("file");
-    QTest::newRow("tray") << QStringLiteral(":/SystemTrayIcon") << qreal(1)
-                          << QStringLiteral(":/SystemTrayIcon");
-    QTest::newRow("tray, no 2x") << QStringLiteral(":/SystemTrayIcon") << qreal(2)
-                                 << QStringLiteral(":/SystemTrayIcon");
-    QTest::newRow("bright") << QStringLiteral(":/bright") << qreal(1) << QStringLiteral(":/bright");
-    QTest::newRow("breath") << QStringLiteral(":/breath") << qreal(1) << QStringLiteral(":/breath");
-    QTest::newRow("loop") << QStringLiteral(":/loop") << qreal(1) << QStringLiteral(":/loop");
-    QTest::newRow("horse") << QStringLiteral(":/horse") << qreal(1) << QStringLiteral(":/horse");
-    QTest::newRow("horse, 2x") << QStringLiteral(":/horse") << qreal(2) << QStringLiteral(":/horse@2x");
-    QTest::newRow("horse, 3x") << QStringLiteral(":/horse") << qreal(3) << QStringLiteral(":/horse@2x");
+    for (const char *path : {":/SystemTrayIcon", ":/bright", ":/breath", ":/loop", ":/horse"})
+        QTest::newRow(path) << QString::fromLatin1(path) << qreal(1) << QString::fromLatin1(path);
+    const QString tray = QStringLiteral(":/SystemTrayIcon");
+    const QString horse = QStringLiteral(":/horse");
+    QTest::newRow("tray, no 2x") << tray << qreal(2) << tray;
+    QTest::newRow("horse, 2x") << horse << qreal(2) << QStringLiteral(":/horse@2x");
+    QTest::newRow("horse, 3x") << horse << qreal(3) << QStringLiteral(":/horse@2x");
 }
 
 void tst_ResourceImage::sameImageAsTheToolkit()

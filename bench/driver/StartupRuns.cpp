@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 using namespace Stimulus;
 
@@ -70,15 +71,23 @@ void StartupRuns::run()
     const auto &stages = session.stages();
     for (int run = 0; run < options.runs; ++run) {
         std::fprintf(stderr, "bench: start-up run %d of %d\n", run + 1, options.runs);
-        // Where no session bus answers: an address at which none listens.
         Stage &overlay = *stages[0];
-        const Settled settled =
-            startAndSettle(overlay, {"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/lumivane-no-bus"});
-        session.waitUntil(after(Clock::now(), 300));
-        overlay.figures.rssWithoutBus.push_back(std::isnan(settled.milliseconds)
-                ? NotMeasured
-                : double(ProcessStats::residentKiB(overlay.subject.processId())));
-        overlay.subject.stop();
+        Figures &figures = overlay.figures;
+        const std::pair<std::vector<std::string>, std::vector<double> *> variants[] = {
+            // Where no session bus answers: an address at which none listens.
+            {{"DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/lumivane-no-bus"}, &figures.rssWithoutBus},
+            // A 200 % screen as X11 desktops set it (Xft.dpi), with Qt's scaling on and off.
+            {{"QT_FONT_DPI=192"}, &figures.rssScaled},
+            {{"QT_FONT_DPI=192", "QT_ENABLE_HIGHDPI_SCALING=0"}, &figures.rssUnscaled},
+        };
+        for (const auto &[changes, rss] : variants) {
+            const Settled settled = startAndSettle(overlay, changes);
+            session.waitUntil(after(Clock::now(), 300));
+            rss->push_back(std::isnan(settled.milliseconds)
+                    ? NotMeasured
+                    : double(ProcessStats::residentKiB(overlay.subject.processId())));
+            overlay.subject.stop();
+        }
         for (int turn = 0; turn < 2; ++turn) {
             // Alternate who goes first, so that neither always meets a warmer page cache.
             Stage &stage = *stages[size_t((run + turn) % 2)];

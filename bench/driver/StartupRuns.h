@@ -10,8 +10,9 @@ struct Stage;
 
 // Fresh starts of both programs, taking turns at going first: the time and CPU to reach the idle
 // event loop, memory at start and after the first display, and the first report's time to pixel.
-// The programs of the last run keep running for the scenarios that follow. The overlay starts once
-// more in each run where no session bus answers, for the memory its interface there costs.
+// The programs of the last run keep running for the scenarios that follow. The overlay starts again
+// in each run where no session bus answers, for the memory its interface there costs, and on a
+// 200 % screen with scaling on and off, for the memory scaling costs.
 class StartupRuns
 {
 public:

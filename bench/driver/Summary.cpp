@@ -97,6 +97,9 @@ void Summary::fill(ResultTable &table) const
         median(o.rssStart), median(o.rssWithoutBus), 1.02);
     table.addRatio(
         "RSS idle after first display" + runs, Unit::KiB, median(o.rssDisplay), median(f.rssDisplay), 1.2);
+    // The overlay against itself: the floor's column holds its figure with scaling off.
+    table.addRatio("RSS idle after start at 200 %, scaling on / off" + runs, Unit::KiB, median(o.rssScaled),
+        median(o.rssUnscaled), 1.05);
     table.addInfo("PSS idle after start" + runs, Unit::KiB, median(o.pssStart), median(f.pssStart));
     table.addInfo("shared objects mapped", Unit::Count, o.libraries, f.libraries);
 

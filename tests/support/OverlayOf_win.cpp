@@ -15,7 +15,8 @@ HWND overlayOf(qint64 processId)
             const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
             RECT rect;
             if (owner != search->processId || !(exStyle & WS_EX_TOOLWINDOW) || !(exStyle & WS_EX_TOPMOST) ||
-                !GetWindowRect(hwnd, &rect) || rect.right - rect.left != 176 || rect.bottom - rect.top != 176)
+                !GetWindowRect(hwnd, &rect) || rect.right - rect.left < 176 ||
+                rect.right - rect.left != rect.bottom - rect.top)
                 return TRUE;
             search->found = hwnd;
             return FALSE;
