@@ -269,12 +269,17 @@ void tst_OverlayBus::waylandPlatform()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+    // Sanitized, no leak check here: Wayland's client library, and a driver unloaded before the
+    // check, keep what they allocate for the process's life. The X11 cases check the program's own.
+    const QString sanitizer = QStringLiteral("ASAN_OPTIONS");
+    if (environment.contains(sanitizer))
+        environment.insert(sanitizer, environment.value(sanitizer) + QStringLiteral(":detect_leaks=0"));
     OverlayProcess onWayland;
     QVERIFY(onWayland.launch(environment));
     QTRY_COMPARE(nameOwner(), qint64(onWayland.process.processId()));
     QCOMPARE(busctlReport("0x02ff0000"), QByteArray("b true\n"));
     QTRY_VERIFY(onWayland.wroteLines({"mode: 2 ,R: 255 ,G: 0 ,B: 0"}));
-    QVERIFY(onWayland.stop());
+    QVERIFY2(onWayland.stop(), onWayland.errorOutput().constData());
     QVERIFY2(!onWayland.errorOutput().contains("does not support setting window opacity"),
         onWayland.errorOutput().constData());
     weston.terminate();
