@@ -9,11 +9,6 @@ namespace {
 constexpr int ReportTimeoutMs = 30000;
 const QByteArray Channel(ChannelNames::Report);
 
-QStringList words(const char *text)
-{
-    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 // How the overlay could lose its report channel.
 enum class ChannelLoss { CloseRequest, TakenAndReleased, TakenByClientThatQuits };
 

@@ -21,16 +21,11 @@ namespace {
 const QString busName = QStringLiteral("org.lumivane.Overlay");
 const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumivane");
 
-QStringList words(const QString &text)
-{
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 // Runs a command line of words; its exit code, and what it wrote. Events are handled meanwhile, so
 // that the overlay's output is read and the overlay never waits to write it.
 int run(const QString &commandLine, QByteArray *output = nullptr)
 {
-    QStringList arguments = words(commandLine);
+    QStringList arguments = commandLine.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(arguments.takeFirst(), arguments);
@@ -155,7 +150,7 @@ void tst_OverlayBus::activation()
     QProcess byHand;
     if (startByHand)
         byHand.start(installedProgram, QStringList());
-    QCOMPARE(runSender(words(QStringLiteral("--via dbus 1 0 0 255"))), 0);
+    QCOMPARE(runSender(words("--via dbus 1 0 0 255")), 0);
     // Whichever won, one instance is left, it owns the name and shows the report.
     QTRY_COMPARE_WITH_TIMEOUT(instances(), 1, 20000);
     QVERIFY(nameOwner() != 0);
@@ -182,12 +177,12 @@ void tst_OverlayBus::lostActivation()
         marker.detach();
     QVERIFY2(marker.isAttached() || marker.create(1), qPrintable(marker.errorString()));
     QProcess monitor;
-    monitor.start(QStringLiteral("dbus-monitor"), words(QStringLiteral("--session type='error'")));
+    monitor.start(QStringLiteral("dbus-monitor"), words("--session type='error'"));
     QByteArray seen;
     // A monitor loses its own name once it monitors.
     QTRY_VERIFY((seen += monitor.readAll()).contains("NameLost"));
     QProcess sender;
-    sender.start(QStringLiteral(LUMIVANE_SEND), words(QStringLiteral("--via dbus 2 0 255 0")));
+    sender.start(QStringLiteral(LUMIVANE_SEND), words("--via dbus 2 0 255 0"));
     QTRY_VERIFY_WITH_TIMEOUT((seen += monitor.readAll()).contains("Failed to activate service"), 20000);
     QVERIFY(marker.detach());
     QVERIFY(overlay.start());
@@ -204,7 +199,7 @@ void tst_OverlayBus::takenName()
     // Another program holds the name: the overlay says so once and still takes X11 reports.
     QVERIFY(QDBusConnection::sessionBus().registerService(busName));
     QVERIFY(overlay.start());
-    QCOMPARE(runSender(words(QStringLiteral("--via x11 3 0 0 9"))), 0);
+    QCOMPARE(runSender(words("--via x11 3 0 0 9")), 0);
     QTRY_VERIFY(overlay.wroteLines({"mode: 3 ,R: 0 ,G: 0 ,B: 9"}));
     QCOMPARE(overlay.errorOutput().count("is taken on the session bus"), 1);
     QVERIFY(overlay.stop());
@@ -364,7 +359,7 @@ void tst_OverlayBus::calls()
     } else {
         // The monitor says who owns the name once its match rule is in place at the bus.
         QProcess monitor;
-        QStringList arguments = words(command);
+        QStringList arguments = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         monitor.start(arguments.takeFirst(), arguments);
         QTRY_VERIFY((output += monitor.readAll()).contains("is owned by"));
         for (const QString &report : qAsConst(reports))

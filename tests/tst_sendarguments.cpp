@@ -1,15 +1,7 @@
 #include "SendArguments.h"
+#include "support/OverlayProcess.h"
 
 #include <QtTest>
-
-namespace {
-
-QStringList words(const char *text)
-{
-    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-} // namespace
 
 class tst_SendArguments : public QObject
 {

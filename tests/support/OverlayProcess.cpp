@@ -89,6 +89,11 @@ bool OverlayProcess::wroteLines(const QList<QByteArray> &lines)
     return next == lines.size();
 }
 
+QStringList words(const char *text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 int runSender(const QStringList &arguments, QByteArray *errorOutput)
 {
     QProcess sender;

@@ -49,6 +49,9 @@ private:
     QByteArray collected;
 };
 
+// A command line's words, split at spaces: runSender(words("2 255 0 0")).
+QStringList words(const char *text);
+
 // Runs lumivane-send with the arguments; its exit code, and what it wrote to standard error.
 int runSender(const QStringList &arguments, QByteArray *errorOutput = nullptr);
 
