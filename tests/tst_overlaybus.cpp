@@ -1,3 +1,4 @@
+#include "app/InstanceGuard.h"
 #include "platform/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
@@ -9,12 +10,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSharedMemory>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 namespace {
 
@@ -170,12 +171,9 @@ void tst_OverlayBus::lostActivation()
     // 0 without taking the name, and the bus fails the sender's call when the start's time is up
     // (3 s on the test's bus). The sender's one retry then goes to an overlay started by hand
     // after that failure.
-    // A segment abandoned by an instance killed long ago, in any test, can carry the same key, as
-    // the program itself expects: attached and detached once, it is gone.
-    QSharedMemory marker(QLatin1String(ChannelNames::InstanceMarker));
-    if (!marker.create(1) && marker.attach())
-        marker.detach();
-    QVERIFY2(marker.isAttached() || marker.create(1), qPrintable(marker.errorString()));
+    // Taken by the program's own guard, which also clears a segment abandoned under the same key.
+    std::optional<InstanceGuard> guard(std::in_place);
+    QCOMPARE(guard->acquire(), InstanceGuard::Result::Acquired);
     QProcess monitor;
     monitor.start(QStringLiteral("dbus-monitor"), words("--session type='error'"));
     QByteArray seen;
@@ -184,7 +182,7 @@ void tst_OverlayBus::lostActivation()
     QProcess sender;
     sender.start(QStringLiteral(LUMIVANE_SEND), words("--via dbus 2 0 255 0"));
     QTRY_VERIFY_WITH_TIMEOUT((seen += monitor.readAll()).contains("Failed to activate service"), 20000);
-    QVERIFY(marker.detach());
+    guard.reset();
     QVERIFY(overlay.start());
     QVERIFY(sender.waitForFinished(20000));
     QCOMPARE(sender.exitCode(), 0);
