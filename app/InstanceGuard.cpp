@@ -1,7 +1,7 @@
 #include "InstanceGuard.h"
 
-#include "platform/ChannelNames.h"
-#include "platform/ReportSender.h"
+#include "channel/ChannelNames.h"
+#include "channel/ReportSender.h"
 
 #include <QDebug>
 

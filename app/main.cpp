@@ -1,9 +1,9 @@
 #include "app/InstanceGuard.h"
+#include "channel/OverlayBusService.h"
 #include "overlay/Lumivane.h"
-#include "platform/ApplicationIdentity.h"
-#include "platform/DisplayPlatform.h"
-#include "platform/OverlayBusService.h"
-#include "platform/TerminationWatcher.h"
+#include "session/ApplicationIdentity.h"
+#include "session/TerminationWatcher.h"
+#include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
 #include <QCommandLineOption>

@@ -1,18 +1,18 @@
 #include "Lumivane.h"
 
 #include "PrimaryScreenWatch.h"
-#include "platform/CompanionProcess.h"
-#include "platform/CompanionSupervisor.h"
-#include "platform/DisplayPlatform.h"
-#include "platform/ModeChannel.h"
-#include "platform/ModeReport.h"
-#include "platform/NativeWindow.h"
-#include "platform/WindowShape.h"
+#include "channel/ModeChannel.h"
+#include "channel/ModeReport.h"
+#include "companion/CompanionProcess.h"
+#include "companion/CompanionSupervisor.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
+#include "windowsystem/DisplayPlatform.h"
+#include "windowsystem/NativeWindow.h"
+#include "windowsystem/WindowShape.h"
 
 #include <QDebug>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "platform/AccessoryMatch.h"
+#include "companion/AccessoryMatch.h"
 
 #include <QTest>
 

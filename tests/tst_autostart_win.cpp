@@ -1,4 +1,4 @@
-#include "platform/Autostart_win.h"
+#include "autostart/Autostart_win.h"
 #include "support/MessageCapture.h"
 
 #include <QSettings>

@@ -1,5 +1,5 @@
 #include "MockBluez.h"
-#include "platform/BluezWatcher.h"
+#include "companion/BluezWatcher.h"
 #include "support/MessageCapture.h"
 
 #include <QSignalSpy>

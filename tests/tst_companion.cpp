@@ -1,7 +1,7 @@
 #include "MockBluez.h"
-#include "platform/CompanionProcess.h"
-#include "platform/CompanionSupervisor.h"
-#include "platform/DeviceWatcher.h"
+#include "companion/CompanionProcess.h"
+#include "companion/CompanionSupervisor.h"
+#include "companion/DeviceWatcher.h"
 #include "support/OverlayProcess.h"
 
 #include <QCoreApplication>

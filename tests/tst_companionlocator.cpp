@@ -1,4 +1,4 @@
-#include "platform/CompanionLocator.h"
+#include "companion/CompanionLocator.h"
 
 #include <QDir>
 #include <QFile>

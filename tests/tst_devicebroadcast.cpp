@@ -1,4 +1,4 @@
-#include "platform/DeviceBroadcast.h"
+#include "companion/DeviceBroadcast.h"
 
 #include <QTest>
 

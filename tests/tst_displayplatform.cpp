@@ -1,4 +1,4 @@
-#include "platform/DisplayPlatform.h"
+#include "windowsystem/DisplayPlatform.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 

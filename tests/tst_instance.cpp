@@ -1,6 +1,6 @@
 #include "InstanceCases.h"
-#include "platform/ChannelNames.h"
-#include "platform/ModeReport.h"
+#include "channel/ChannelNames.h"
+#include "channel/ModeReport.h"
 #include "support/InstanceMarker.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"

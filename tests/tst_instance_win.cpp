@@ -1,5 +1,5 @@
 #include "InstanceCases.h"
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 
 #include <QSharedMemory>

@@ -1,4 +1,4 @@
-#include "platform/LaunchCommand.h"
+#include "autostart/LaunchCommand.h"
 
 #include <QTest>
 

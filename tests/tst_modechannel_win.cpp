@@ -1,5 +1,5 @@
-#include "platform/ChannelNames.h"
-#include "platform/ModeChannel.h"
+#include "channel/ChannelNames.h"
+#include "channel/ModeChannel.h"
 
 #include <QtTest>
 

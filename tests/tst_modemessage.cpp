@@ -1,6 +1,6 @@
+#include "channel/ChannelNames.h"
+#include "channel/ReportSender.h"
 #include "overlay/Lumivane.h"
-#include "platform/ChannelNames.h"
-#include "platform/ReportSender.h"
 #include "support/MessageCapture.h"
 #include "support/XProbe.h"
 #include "widgets/ring.h"

@@ -1,4 +1,4 @@
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 #include "support/OverlayOf_win.h"
 #include "support/OverlayProcess.h"
 

@@ -1,5 +1,5 @@
+#include "channel/ModeReport.h"
 #include "overlay/Lumivane.h"
-#include "platform/ModeReport.h"
 #include "support/AnimationClock.h"
 #include "support/MessageCapture.h"
 #include "widgets/circle.h"

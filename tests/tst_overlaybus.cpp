@@ -1,5 +1,5 @@
 #include "app/InstanceGuard.h"
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"

@@ -1,5 +1,5 @@
-#include "platform/Autostart.h"
-#include "platform/ChannelNames.h"
+#include "autostart/Autostart.h"
+#include "channel/ChannelNames.h"
 #include "support/InstanceMarker.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"

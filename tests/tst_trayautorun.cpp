@@ -1,4 +1,4 @@
-#include "platform/Autostart.h"
+#include "autostart/Autostart.h"
 #include "support/MessageCapture.h"
 #include "support/TestFiles.h"
 #include "tray/SystemTray.h"

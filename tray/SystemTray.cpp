@@ -1,6 +1,6 @@
 #include "SystemTray.h"
 
-#include "platform/Autostart.h"
+#include "autostart/Autostart.h"
 #include "resources/ResourceImage.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "BusClient.h"
 
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 
 #include <poll.h>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "Stimulus.h"
 
-#include "platform/ModeReport.h"
+#include "channel/ModeReport.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 #include "TrayHost.h"
 #include "XServer.h"
 
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 
 #include <xcb/damage.h>
 #include <xcb/xfixes.h>

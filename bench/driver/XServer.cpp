@@ -1,6 +1,6 @@
 #include "XServer.h"
 
-#include "platform/XAtom.h"
+#include "windowsystem/XAtom.h"
 
 #include <xcb/damage.h>
 #include <xcb/xfixes.h>

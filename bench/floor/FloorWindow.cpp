@@ -1,7 +1,7 @@
 #include "FloorWindow.h"
 
-#include "platform/ModeChannel.h"
-#include "platform/ModeReport.h"
+#include "channel/ModeChannel.h"
+#include "channel/ModeReport.h"
 
 #include <QDebug>
 #include <QGuiApplication>

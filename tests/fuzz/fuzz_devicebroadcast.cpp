@@ -2,7 +2,7 @@
 // event code (0: arrival, 1: removal, else that byte itself); the rest is the broadcast, in a
 // block of exactly its size. Besides the sanitizers' checks, the result must agree with what the
 // declared and readable sizes allow.
-#include "platform/DeviceBroadcast.h"
+#include "companion/DeviceBroadcast.h"
 
 #include <algorithm>
 #include <cstdint>

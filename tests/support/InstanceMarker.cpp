@@ -1,6 +1,6 @@
 #include "InstanceMarker.h"
 
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 
 #include <QDir>
 

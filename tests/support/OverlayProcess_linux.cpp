@@ -2,7 +2,7 @@
 
 #include "XProbe.h"
 
-#include "platform/ChannelNames.h"
+#include "channel/ChannelNames.h"
 
 bool OverlayProcess::start(const QProcessEnvironment &environment, const QStringList &arguments)
 {

@@ -1,6 +1,6 @@
 #include "XProbe.h"
 
-#include "platform/XAtom.h"
+#include "windowsystem/XAtom.h"
 
 #include <QDeadlineTimer>
 

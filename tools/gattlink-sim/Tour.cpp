@@ -1,6 +1,6 @@
 #include "Tour.h"
 
-#include "platform/ModeReport.h"
+#include "channel/ModeReport.h"
 
 namespace {
 

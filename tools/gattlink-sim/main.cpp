@@ -1,6 +1,6 @@
 #include "ParentProcess.h"
 #include "Tour.h"
-#include "platform/ReportSender.h"
+#include "channel/ReportSender.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "SendArguments.h"
 
-#include "platform/ModeReport.h"
+#include "channel/ModeReport.h"
 
 #include <QRegularExpression>
 

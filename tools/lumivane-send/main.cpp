@@ -1,6 +1,6 @@
 #include "SendArguments.h"
-#include "platform/BusReportSender.h"
-#include "platform/ReportSender.h"
+#include "channel/BusReportSender.h"
+#include "channel/ReportSender.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "ModeChannel.h"
 
 #include "ChannelNames.h"
-#include "SelectionWatch.h"
-#include "XAtom.h"
+#include "windowsystem/SelectionWatch.h"
+#include "windowsystem/XAtom.h"
 
 #include <QX11Info>
 

@@ -1,7 +1,7 @@
 #include "ReportSender.h"
 
 #include "ChannelNames.h"
-#include "XAtom.h"
+#include "windowsystem/XAtom.h"
 
 #include <xcb/xcb.h>
 
