@@ -1,5 +1,6 @@
 #include "InstanceGuard.h"
 
+#include "InstanceLogging.h"
 #include "channel/ChannelNames.h"
 #include "channel/ReportSender.h"
 
@@ -31,7 +32,7 @@ InstanceGuard::Result InstanceGuard::acquire()
         return result;
     if (ReportSender().overlayRunning())
         return Result::AlreadyRunning;
-    qWarning().noquote()
+    qCWarning(lcInstance).noquote()
         << QStringLiteral("Instance marker unavailable (%1); running without it").arg(marker.errorString());
     return result;
 }

@@ -1,5 +1,6 @@
 #include "Autostart.h"
 
+#include "AutostartLogging.h"
 #include "LaunchCommand.h"
 
 #include <QByteArrayList>
@@ -152,7 +153,8 @@ QByteArray rewrittenEntry(const QByteArray &existing, bool enabled, const QStrin
 
 bool refuse(const QString &path, const QString &reason)
 {
-    qWarning("Autostart: will not replace %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
+    qCWarning(
+        lcAutostart, "Autostart: will not replace %s: %s", qUtf8Printable(path), qUtf8Printable(reason));
     return false;
 }
 
@@ -186,6 +188,7 @@ bool Autostart::setEnabled(bool enabled, const QString &executablePath)
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(text) >= 0 && file.commit())
         return true;
-    qWarning("Autostart: could not write %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+    qCWarning(lcAutostart, "Autostart: could not write %s: %s", qUtf8Printable(path),
+        qUtf8Printable(file.errorString()));
     return false;
 }

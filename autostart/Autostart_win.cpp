@@ -1,5 +1,6 @@
 #include "Autostart_win.h"
 
+#include "AutostartLogging.h"
 #include "LaunchCommand.h"
 
 #include <QDir>
@@ -40,7 +41,7 @@ bool Autostart::setEnabled(bool enabled, const QString &executablePath, QSetting
     run.sync();
     if (run.status() == QSettings::NoError)
         return true;
-    qWarning("Autostart: could not write the value %s in %s: %s", qUtf8Printable(valueName()),
+    qCWarning(lcAutostart, "Autostart: could not write the value %s in %s: %s", qUtf8Printable(valueName()),
         qUtf8Printable(run.fileName()),
         run.status() == QSettings::AccessError ? "access refused" : "format error");
     return false;

@@ -1,5 +1,6 @@
 #include "ModeChannel.h"
 
+#include "ChannelLogging.h"
 #include "ChannelNames.h"
 #include "windowsystem/SelectionWatch.h"
 #include "windowsystem/XAtom.h"
@@ -34,7 +35,7 @@ void ModeChannel::listen(QWindow *window)
         if (owner == XCB_WINDOW_NONE)
             takeChannel(window->winId());
         else if (owner != window->winId())
-            qWarning("Another client holds the report channel; taking it back when it lets go");
+            qCWarning(lcChannel, "Another client holds the report channel; taking it back when it lets go");
     });
     takeChannel(window->winId());
 }

@@ -1,5 +1,6 @@
 #include "OverlayBusService.h"
 
+#include "ChannelLogging.h"
 #include "ChannelNames.h"
 #include "SessionBus.h"
 
@@ -61,7 +62,7 @@ void OverlayBusObject::publish()
         service, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(path);
-        qWarning().noquote()
+        qCWarning(lcBus).noquote()
             << QStringLiteral("%1 is taken on the session bus; reports arrive over X11 only").arg(service);
         return;
     }

@@ -1,6 +1,7 @@
 #include "BluezWatcher.h"
 
 #include "AccessoryMatch.h"
+#include "CompanionLogging.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -186,8 +187,9 @@ bool BluezWatcher::isShaped(const QString &what, const QString &signature, const
         return true;
     if (!warned.contains(what)) {
         warned.insert(what);
-        qWarning().noquote() << QStringLiteral("Ignoring %1 from %2 with signature \"%3\" (expected \"%4\")")
-                                    .arg(what, BluezService, signature, expected);
+        qCWarning(lcDevices).noquote()
+            << QStringLiteral("Ignoring %1 from %2 with signature \"%3\" (expected \"%4\")")
+                   .arg(what, BluezService, signature, expected);
     }
     return false;
 }

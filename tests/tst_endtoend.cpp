@@ -156,9 +156,8 @@ void tst_EndToEnd::channelOutlivesLoss()
             QVERIFY(other.syncWithOwner(Channel, ReportTimeoutMs));
         } else {
             other.takeSelection(Channel);
-            QTRY_VERIFY_WITH_TIMEOUT(
-                overlay.wroteLines(
-                    {"Another client holds the report channel; taking it back when it lets go"}),
+            QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"lumivane.channel: Another client holds the report "
+                                                         "channel; taking it back when it lets go"}),
                 ReportTimeoutMs);
             if (loss == ChannelLoss::TakenAndReleased)
                 other.releaseSelection(Channel);

@@ -1,0 +1,3 @@
+#include "InstanceLogging.h"
+
+Q_LOGGING_CATEGORY(lcInstance, "lumivane.instance", QtInfoMsg)

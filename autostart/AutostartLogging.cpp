@@ -1,0 +1,3 @@
+#include "AutostartLogging.h"
+
+Q_LOGGING_CATEGORY(lcAutostart, "lumivane.autostart", QtInfoMsg)

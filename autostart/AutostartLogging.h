@@ -1,0 +1,8 @@
+#ifndef AUTOSTARTLOGGING_H
+#define AUTOSTARTLOGGING_H
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcAutostart)
+
+#endif // AUTOSTARTLOGGING_H

@@ -1,0 +1,9 @@
+#ifndef CHANNELLOGGING_H
+#define CHANNELLOGGING_H
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcChannel)
+Q_DECLARE_LOGGING_CATEGORY(lcBus)
+
+#endif // CHANNELLOGGING_H

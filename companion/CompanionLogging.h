@@ -1,0 +1,9 @@
+#ifndef COMPANIONLOGGING_H
+#define COMPANIONLOGGING_H
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDevices)
+Q_DECLARE_LOGGING_CATEGORY(lcCompanion)
+
+#endif // COMPANIONLOGGING_H
