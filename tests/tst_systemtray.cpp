@@ -250,8 +250,7 @@ void tst_SystemTray::languages()
                                  "Steady light/Breathing/Colour cycle/Running light")
                 : QStringLiteral("Lumivane tool/显示/开机自启动/更新/退出/常亮/呼吸/幻彩/跑马"));
     for (const iconlabel *label : labels) {
-        // On the overlay's axis, under the icon: the Chinese as ever, a translation whole with its
-        // descenders and on the dark disc.
+        // Under the icon, on its axis: Chinese as ever, a translation whole and on the dark disc.
         const QRect box = label->textLabel->geometry().translated(label->pos());
         const QFontMetrics metrics = label->textLabel->fontMetrics();
         QCOMPARE(label->iconLabel->geometry().translated(label->pos()), QRect(76, 65, 24, 24));
