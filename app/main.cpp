@@ -1,6 +1,7 @@
 #include "app/InstanceGuard.h"
 #include "channel/OverlayBusService.h"
 #include "overlay/Lumivane.h"
+#include "resources/UiLanguage.h"
 #include "session/ApplicationIdentity.h"
 #include "session/TerminationWatcher.h"
 #include "windowsystem/DisplayPlatform.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     DisplayPlatform::restoreEnvironment();
     ApplicationIdentity::apply();
+    UiLanguage::install(app);
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));
     QCommandLineParser parser;

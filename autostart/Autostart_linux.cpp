@@ -27,7 +27,8 @@ constexpr qint64 MaxEntrySize = 64 * 1024;
 
 // The keys this program writes; every other line of an existing entry is kept byte for byte, as
 // desktop entry writers must.
-const QByteArrayList ManagedKeys = {"Type", "Name", "Icon", "Exec", "Hidden", "X-GNOME-Autostart-enabled"};
+const QByteArrayList ManagedKeys = {
+    "Type", "Name", "Icon", "Exec", "TryExec", "Hidden", "X-GNOME-Autostart-enabled"};
 
 // The file at the entry's path, as far as it was read: empty text when there is none, and why it
 // must not be replaced when it is not an entry this program may rewrite.
@@ -126,6 +127,8 @@ QByteArray rewrittenEntry(const QByteArray &existing, bool enabled, const QStrin
         "Name=Lumivane",
         "Icon=lumivane",
         "Exec=" + LaunchCommand::execValue(executablePath).toUtf8(),
+        // Sessions skip the entry once the program is gone, for instance with its package purged.
+        "TryExec=" + LaunchCommand::tryExecValue(executablePath).toUtf8(),
     };
     // Hidden is how the freedesktop autostart switches an entry off without deleting it.
     if (!enabled)

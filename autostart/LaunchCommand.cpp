@@ -99,6 +99,11 @@ QString LaunchCommand::execValue(const QString &program)
     return escapeString(quote ? inQuotes(command) : command);
 }
 
+QString LaunchCommand::tryExecValue(const QString &program)
+{
+    return escapeString(program);
+}
+
 std::optional<QStringList> LaunchCommand::execArguments(const QString &value)
 {
     const QString line = unescapeString(value);

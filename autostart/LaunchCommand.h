@@ -26,6 +26,10 @@ bool runValueNames(const QVariant &value, const QString &nativePath);
 // values applied.
 QString execValue(const QString &program);
 
+// The TryExec value, as it stands in the file, that names program: the path with the escapes of
+// string values applied.
+QString tryExecValue(const QString &program);
+
 // The command line of an Exec value as it stands in the file, its escapes and quoting undone.
 // Empty when the value is malformed or uses field codes, which a plain command never does.
 std::optional<QStringList> execArguments(const QString &value);

@@ -45,12 +45,16 @@ QRect discPixels(qreal ratio)
     return QRect(first, first, end - first, end - first);
 }
 
-iconlabel *makeLabel(QWidget *parent, const QString &caption, bool visible = false)
+iconlabel *makeLabel(QWidget *parent, const char *source, bool visible = false)
 {
     auto *label = new iconlabel(parent);
     if (visible)
         label->applyAlpha(1.0);
+    const QString caption = Lumivane::tr(source);
     label->textLabel->setText(caption);
+    // The Chinese captions fill the label's box as it is; a translation gets a box of its own size.
+    if (caption != QString::fromUtf8(source))
+        label->fitCaption();
     return label;
 }
 
@@ -137,10 +141,10 @@ void Lumivane::createIndicators()
     ringWidget = new ring(this);
     ringWidget->setGeometry(0, 0, Side, Side);
     ringWidget->ringColor = QColor(0, 0, 230, 255);
-    brightLabel = makeLabel(this, QStringLiteral("常亮"));
-    breathLabel = makeLabel(this, QStringLiteral("呼吸"));
-    loopLabel = makeLabel(this, QStringLiteral("幻彩"), true);
-    horseLabel = makeLabel(this, QStringLiteral("跑马"));
+    brightLabel = makeLabel(this, QT_TR_NOOP("常亮"));
+    breathLabel = makeLabel(this, QT_TR_NOOP("呼吸"));
+    loopLabel = makeLabel(this, QT_TR_NOOP("幻彩"), true);
+    horseLabel = makeLabel(this, QT_TR_NOOP("跑马"));
 }
 
 void Lumivane::useImagesFor(qreal ratio)
@@ -158,9 +162,10 @@ void Lumivane::prepareCaptions()
 {
     // The first report must not wait for the font to be found, loaded, shaped and rasterised:
     // draw each caption once off screen now, which leaves its glyphs in the font engine's cache.
-    QImage scratch(loopLabel->textLabel->size(), QImage::Format_ARGB32_Premultiplied);
-    for (iconlabel *label : {brightLabel, breathLabel, loopLabel, horseLabel})
+    for (iconlabel *label : {brightLabel, breathLabel, loopLabel, horseLabel}) {
+        QImage scratch(label->textLabel->size(), QImage::Format_ARGB32_Premultiplied);
         label->textLabel->render(&scratch);
+    }
 }
 
 bool Lumivane::receiveReport(quint32 parameter)

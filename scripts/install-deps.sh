@@ -7,6 +7,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format ccache
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev libxcb-xfixes0-dev
+    # translations: Qt Linguist's CMake package and lrelease (also for the Windows build)
+    qttools5-dev qttools5-dev-tools
     # run: a CJK font for the captions, the xcb platform's own needs
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools

@@ -16,7 +16,7 @@ trap 'if dpkg -s lumivane >/dev/null 2>&1; then apt_get purge lumivane; fi' EXIT
 apt_get install --no-install-recommends "$(realpath "$1")"
 listed=$(dpkg -L lumivane)
 share=/usr/share
-expected=(/usr/bin/lumivane /usr/bin/lumivane-send "$share/applications/lumivane.desktop"
+expected=(/usr/bin/lumivane /usr/bin/lumivane-send "$share/applications/org.lumivane.Overlay.desktop"
     "$share/metainfo/org.lumivane.Overlay.metainfo.xml" "$share/dbus-1/services/org.lumivane.Overlay.service"
     "$share/man/man1/lumivane.1.gz" "$share/man/man1/lumivane-send.1.gz"
     "$share/doc/lumivane/copyright" "$share/doc/lumivane/changelog.gz")

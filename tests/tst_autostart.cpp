@@ -84,7 +84,8 @@ void tst_Autostart::init()
 void tst_Autostart::writesEntry()
 {
     const QByteArray entry(
-        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n");
+        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n"
+        "TryExec=/usr/bin/lumivane\n");
 
     // Switched off, the entry is written even where there was none, hidden.
     QVERIFY(Autostart::setEnabled(false, Program));
@@ -99,23 +100,29 @@ void tst_Autostart::writesEntry()
 void tst_Autostart::pathRoundTrips_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::addColumn<QByteArray>("execLine");
+    // Exec, then TryExec, which names the file: neither quoted nor with '%' doubled.
+    QTest::addColumn<QByteArray>("execLines");
 
     QTest::newRow("blank") << QStringLiteral("/opt/Lumi vane/lumivane")
-                           << QByteArray(R"(Exec="/opt/Lumi vane/lumivane")");
-    QTest::newRow("blank and dollar")
-        << QStringLiteral("/home/a b/$x/lumivane") << QByteArray(R"(Exec="/home/a b/\\$x/lumivane")");
+                           << QByteArray(R"(Exec="/opt/Lumi vane/lumivane")"
+                                         "\nTryExec=/opt/Lumi vane/lumivane");
+    QTest::newRow("blank and dollar") << QStringLiteral("/home/a b/$x/lumivane")
+                                      << QByteArray(R"(Exec="/home/a b/\\$x/lumivane")"
+                                                    "\nTryExec=/home/a b/$x/lumivane");
     QTest::newRow("percent") << QStringLiteral("/opt/100%/lumivane")
-                             << QByteArray("Exec=/opt/100%%/lumivane");
+                             << QByteArray("Exec=/opt/100%%/lumivane\nTryExec=/opt/100%/lumivane");
+    QTest::newRow("backslash") << QStringLiteral("/opt/a\\b/lumivane")
+                               << QByteArray(
+                                      "Exec=\"/opt/a\\\\\\\\b/lumivane\"\nTryExec=/opt/a\\\\b/lumivane");
 }
 
 void tst_Autostart::pathRoundTrips()
 {
     QFETCH(QString, program);
-    QFETCH(QByteArray, execLine);
+    QFETCH(QByteArray, execLines);
 
     Autostart::setEnabled(true, program);
-    QVERIFY(readAll(entryPath()).split('\n').contains(execLine));
+    QVERIFY(readAll(entryPath()).contains('\n' + execLines + '\n'));
     QVERIFY(Autostart::isEnabled(program));
 }
 
@@ -158,9 +165,10 @@ void tst_Autostart::keepsForeignKeys()
 
     Autostart::setEnabled(true, Program);
     QCOMPARE(readAll(entryPath()),
-        QByteArray("# Lumivane\n[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\n"
-                   "Exec=/usr/bin/lumivane\nName[de]=Alt\nX-GNOME-Autostart-Delay=5\n\n"
-                   "[Desktop Action quit]\nName=Quit\nExec=/old/lumivane --quit\n"));
+        QByteArray(
+            "# Lumivane\n[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\n"
+            "Exec=/usr/bin/lumivane\nTryExec=/usr/bin/lumivane\nName[de]=Alt\nX-GNOME-Autostart-Delay=5\n\n"
+            "[Desktop Action quit]\nName=Quit\nExec=/old/lumivane --quit\n"));
     QVERIFY(Autostart::isEnabled(Program));
 
     Autostart::setEnabled(false, Program);
@@ -179,7 +187,8 @@ void tst_Autostart::usersFile_data()
 
     // Entries written back unchanged, so that kept bytes compare whole.
     const QByteArray ours(
-        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n");
+        "[Desktop Entry]\nType=Application\nName=Lumivane\nIcon=lumivane\nExec=/usr/bin/lumivane\n"
+        "TryExec=/usr/bin/lumivane\n");
     const QByteArray full = ours + QByteArray(64 * 1024 - ours.size() - 1, '#') + '\n';
     QTest::newRow("link to a note") << int(S_IFLNK) << QByteArray("milk\nExec=x\n") << false;
     QTest::newRow("FIFO") << int(S_IFIFO) << QByteArray() << false;

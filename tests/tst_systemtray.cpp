@@ -1,9 +1,12 @@
 #include "overlay/Lumivane.h"
+#include "resources/UiLanguage.h"
 #include "tray/SystemTray.h"
+#include "widgets/iconlabel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPointer>
@@ -12,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include <memory>
@@ -54,6 +58,8 @@ private Q_SLOTS:
     void activation();
     void quitEndsEventLoop();
     void menuGoesWithTray();
+    void languages_data();
+    void languages();
 
 private:
     QTemporaryDir config;
@@ -204,6 +210,59 @@ void tst_SystemTray::menuGoesWithTray()
     QVERIFY(menu);
     tray.reset();
     QVERIFY(menu.isNull());
+}
+
+void tst_SystemTray::languages_data()
+{
+    // The user's languages as QLocale::uiLanguages() gives them for LANG (or LANGUAGE).
+    QTest::addColumn<QStringList>("uiLanguages");
+    QTest::addColumn<bool>("english");
+    const QStringList zh = {QStringLiteral("zh-CN"), QStringLiteral("zh"), QStringLiteral("zh-Hans-CN")};
+    QTest::newRow("zh_CN") << zh << false;
+    QTest::newRow("zh_TW") << QStringList {QStringLiteral("zh-TW"), QStringLiteral("zh-Hant-TW")} << false;
+    QTest::newRow("C, POSIX, C.UTF-8") << QStringList {QStringLiteral("C")} << false;
+    QTest::newRow("en_US") << QStringList {QStringLiteral("en-US"), QStringLiteral("en")} << true;
+    QTest::newRow("de_DE") << QStringList {QStringLiteral("de-DE"), QStringLiteral("de")} << true;
+    QTest::newRow("fr, then zh_CN") << QStringList {QStringLiteral("fr"), QStringLiteral("fr-FR")} + zh
+                                    << false;
+}
+
+// The menu's and the captions' texts, and where the captions stand, in the language chosen.
+void tst_SystemTray::languages()
+{
+    QFETCH(QStringList, uiLanguages);
+    QFETCH(bool, english);
+    const QString catalogue = UiLanguage::catalogueFor(uiLanguages);
+    QCOMPARE(catalogue.isEmpty(), !english);
+    QTranslator translator; // leaves the application with its destruction
+    QVERIFY(!english || (translator.load(catalogue) && QCoreApplication::installTranslator(&translator)));
+    Lumivane window;
+
+    QStringList shown = {window.tray->toolTip()};
+    for (const QAction *action : window.tray->contextMenu()->actions())
+        shown << action->text();
+    const QList<iconlabel *> labels = {
+        window.brightLabel, window.breathLabel, window.loopLabel, window.horseLabel};
+    for (const iconlabel *label : labels)
+        shown << label->textLabel->text();
+    QCOMPARE(shown.join(QLatin1Char('/')),
+        english ? QStringLiteral("Lumivane tool/Show/Start at logon/Update/Quit/"
+                                 "Steady light/Breathing/Colour cycle/Running light")
+                : QStringLiteral("Lumivane tool/显示/开机自启动/更新/退出/常亮/呼吸/幻彩/跑马"));
+    for (const iconlabel *label : labels) {
+        // Under the icon, on its axis: Chinese as ever, a translation whole and on the dark disc.
+        const QRect box = label->textLabel->geometry().translated(label->pos());
+        const QFontMetrics metrics = label->textLabel->fontMetrics();
+        QCOMPARE(label->iconLabel->geometry().translated(label->pos()), QRect(76, 65, 24, 24));
+        QCOMPARE(box.left() + box.right() + 1, 176);
+        QCOMPARE(box.top(), 99);
+        if (!english)
+            QCOMPARE(box.size(), QSize(24, 12));
+        else
+            QVERIFY(box.height() >= metrics.height() &&
+                box.width() >= metrics.horizontalAdvance(label->textLabel->text()) &&
+                QLineF(QPointF(88, 88), QPointF(box.bottomRight()) + QPointF(1, 1)).length() < 65);
+    }
 }
 
 QTEST_MAIN(tst_SystemTray)

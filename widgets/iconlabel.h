@@ -18,6 +18,10 @@ public:
 
     double getAlpha() const;
     void applyAlpha(double value);
+    // Sizes the label around the caption that textLabel holds, for a caption other than the
+    // two-character ones its box is made for: as wide as the text, as tall as the font's line,
+    // centred on the same vertical axis, the icon still above it.
+    void fitCaption();
 
     QLabel *iconLabel;
     QLabel *textLabel;
