@@ -3,6 +3,7 @@
 #include "overlay/Lumivane.h"
 #include "session/ApplicationIdentity.h"
 #include "session/TerminationWatcher.h"
+#include "session/WarningLog.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ void useCaptionFont()
 
 int main(int argc, char *argv[])
 {
+    const WarningLog warningLog;
     DisplayPlatform::chooseBeforeApplication(argc, argv);
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.
