@@ -34,7 +34,8 @@ bool DeviceWatcher::start(WId window)
     bool listed = true;
     const QStringList present = HidInterfaces::enumeration(&listed);
     if (!listed)
-        qCWarning(lcDevices) << "Cannot list the HID interfaces present, error" << GetLastError();
+        qCWarning(lcDevices)
+            << "Cannot list all the HID interfaces present; those not listed are not counted";
     for (const QString &name : present) {
         if (AccessoryMatch::isAccessoryInterface(name, Qt::CaseInsensitive))
             presentInterfaces.insert(name.toLower());
