@@ -4,6 +4,7 @@
 #include "resources/UiLanguage.h"
 #include "session/ApplicationIdentity.h"
 #include "session/TerminationWatcher.h"
+#include "session/WarningLog.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ void useCaptionFont()
 
 int main(int argc, char *argv[])
 {
+    const WarningLog warningLog;
     DisplayPlatform::chooseBeforeApplication(argc, argv);
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.

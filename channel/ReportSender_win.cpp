@@ -8,8 +8,10 @@
 
 struct ReportSender::Native
 {
-    // Every process that registers the name gets the overlay's identifier.
+    // Every process that registers the name gets the overlay's identifier; 0 when the
+    // registration failed.
     UINT message = RegisterWindowMessageA(ChannelNames::Report);
+    DWORD error = message == 0 ? GetLastError() : 0;
 };
 
 ReportSender::ReportSender()
@@ -33,6 +35,13 @@ bool ReportSender::overlayRunning()
 
 bool ReportSender::send(quint32 parameter)
 {
+    // A broadcast of message 0 (WM_NULL) would reach every window and no overlay.
+    if (native->message == 0) {
+        error = QStringLiteral("the window message %1 could not be registered (error %2)")
+                    .arg(QLatin1String(ChannelNames::Report))
+                    .arg(native->error);
+        return false;
+    }
     if (!overlayRunning())
         return false;
     if (!PostMessageA(HWND_BROADCAST, native->message, static_cast<WPARAM>(parameter), 0)) {

@@ -8,10 +8,10 @@ const QLatin1String HidServiceUuid("00001812-0000-1000-8000-00805f9b34fb");
 
 } // namespace
 
-bool AccessoryMatch::isAccessoryInterface(const QString &interfaceName)
+bool AccessoryMatch::isAccessoryInterface(const QString &interfaceName, Qt::CaseSensitivity sensitivity)
 {
-    return interfaceName.contains(CollectionMarker, Qt::CaseSensitive) &&
-        interfaceName.contains(HidServiceInterface, Qt::CaseSensitive);
+    return interfaceName.contains(CollectionMarker, sensitivity) &&
+        interfaceName.contains(HidServiceInterface, sensitivity);
 }
 
 bool AccessoryMatch::isAccessoryDevice(bool connected, const QStringList &serviceUuids)

@@ -12,6 +12,8 @@
 #include <QDBusVariant>
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 const QString BluezService = QStringLiteral("org.bluez");
@@ -175,7 +177,7 @@ void BluezWatcher::updateDevice(const QString &path, const QVariantMap &properti
     if (after)
         Q_EMIT accessoryArrived();
     else
-        Q_EMIT accessoryRemoved();
+        Q_EMIT accessoryRemoved(connectedCount());
 }
 
 bool BluezWatcher::isShaped(const QString &what, const QString &signature, const QString &expected)
@@ -202,5 +204,12 @@ void BluezWatcher::removeDevice(const QString &path)
     const bool present = AccessoryMatch::isAccessoryDevice(found->connected, found->uuids);
     devices.erase(found);
     if (present)
-        Q_EMIT accessoryRemoved();
+        Q_EMIT accessoryRemoved(connectedCount());
+}
+
+int BluezWatcher::connectedCount() const
+{
+    return int(std::count_if(devices.cbegin(), devices.cend(), [](const Device &device) {
+        return AccessoryMatch::isAccessoryDevice(device.connected, device.uuids);
+    }));
 }

@@ -13,7 +13,8 @@ class QDBusMessage;
 // link while it is connected and offers the HID-over-GATT service; the watcher signals the moment
 // that becomes true (whichever of the two properties changes last) and the moment it stops
 // being true, including when the device, or BlueZ itself, goes away. Devices that carry the link
-// when the watcher starts are present already, not arrivals.
+// when the watcher starts are present already, not arrivals. Every device that offers the service
+// counts, a BLE mouse or keyboard as well as the accessory: a removal says how many still do.
 class BluezWatcher : public QObject
 {
     Q_OBJECT
@@ -27,7 +28,8 @@ public:
 
 Q_SIGNALS:
     void accessoryArrived();
-    void accessoryRemoved();
+    // `stillConnected`: how many devices carry the link after this one has gone.
+    void accessoryRemoved(int stillConnected);
 
 private Q_SLOTS:
     // QtDBus connects signals by signature strings only.
@@ -46,6 +48,7 @@ private:
     void readDevices(bool announce);
     void updateDevice(const QString &path, const QVariantMap &properties, bool announce);
     void removeDevice(const QString &path);
+    int connectedCount() const;
     // Whether data from the service has the signature BlueZ sends; warns once per kind if not.
     bool isShaped(const QString &what, const QString &signature, const QString &expected);
 

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QProcess>
 #include <QWindow>
 
 class CompanionProcess;
@@ -10,8 +11,10 @@ class DeviceWatcher;
 
 // Keeps the companion program in step with the accessory: started once at start-up, killed
 // when the accessory's link goes and started again when it returns, so that every arrival ends
-// with exactly one companion. If the companion ends by itself, nothing restarts it until the
-// next arrival.
+// with exactly one companion. Other Bluetooth LE HID devices look like the accessory: when one of
+// them goes while another is still there (the accessory, maybe), the killed companion is followed
+// by a new one. If the companion ends by itself, or cannot start, that is said in the log, and
+// nothing restarts it until the next arrival.
 class CompanionSupervisor : public QObject
 {
     Q_OBJECT
@@ -35,14 +38,17 @@ public:
     void handleNativeMessage(const QByteArray &eventType, void *message);
 
 private:
-    void stopCompanion();
-    void onCompanionFinished();
+    // `stillPresent`: how many devices that look like the accessory are still there.
+    void stopCompanion(int stillPresent);
+    void onCompanionFinished(int exitCode, QProcess::ExitStatus exitStatus);
+    void onCompanionError(QProcess::ProcessError error);
 
     CompanionProcess *const process;
     DeviceWatcher *const deviceWatcher;
     // The companion has been killed and its end not seen yet.
     bool killed = false;
-    // An arrival came while the killed companion was still ending.
+    // An arrival came, or a device that looks like the accessory stayed, while the killed
+    // companion was still ending.
     bool startWhenEnded = false;
 };
 

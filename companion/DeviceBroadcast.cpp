@@ -40,13 +40,16 @@ bool DeviceBroadcast::readInterfaceName(const unsigned char *data, std::size_t s
 }
 
 DeviceBroadcast::Change DeviceBroadcast::accessoryChange(
-    quint64 eventCode, const unsigned char *data, std::size_t size)
+    quint64 eventCode, const unsigned char *data, std::size_t size, QString *name)
 {
     const Change change = changeOf(eventCode);
     if (change == Change::None)
         return Change::None;
-    QString name;
-    if (!readInterfaceName(data, size, &name) || !AccessoryMatch::isAccessoryInterface(name))
+    QString interfaceName;
+    if (!readInterfaceName(data, size, &interfaceName) ||
+        !AccessoryMatch::isAccessoryInterface(interfaceName))
         return Change::None;
+    if (name)
+        *name = interfaceName;
     return change;
 }

@@ -34,8 +34,9 @@ Change changeOf(quint64 eventCode);
 bool readInterfaceName(const unsigned char *data, std::size_t size, QString *name);
 
 // What a WM_DEVICECHANGE means for the accessory: an arrival or removal of an interface that
-// AccessoryMatch recognises, else None.
-Change accessoryChange(quint64 eventCode, const unsigned char *data, std::size_t size);
+// AccessoryMatch recognises, else None. The interface's name goes to `name` when one is given.
+Change accessoryChange(
+    quint64 eventCode, const unsigned char *data, std::size_t size, QString *name = nullptr);
 
 } // namespace DeviceBroadcast
 

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
+#include <QString>
 #include <QWindow>
 
 // Tells when the accessory's Bluetooth LE HID link appears and goes away: HID device-interface
@@ -24,9 +26,16 @@ public:
     void handleNativeMessage(const QByteArray &eventType, void *message);
 
 Q_SIGNALS:
-    // A device that carries the accessory's link has arrived, or has gone.
+    // A device that carries the accessory's link has arrived, or has gone. Any Bluetooth LE HID
+    // device carries it as far as the platform can tell: `stillPresent` is how many of them are
+    // still there after the removal, the accessory possibly among them.
     void accessoryArrived();
-    void accessoryRemoved();
+    void accessoryRemoved(int stillPresent);
+
+private:
+    // Windows: the interfaces present that look like the accessory's link, by name in lower case.
+    // On Linux the BlueZ watcher keeps its devices itself.
+    QSet<QString> presentInterfaces;
 };
 
 #endif // DEVICEWATCHER_H

@@ -1,19 +1,15 @@
 #include "DeviceWatcher.h"
 
+#include "AccessoryMatch.h"
+#include "CompanionLogging.h"
 #include "DeviceBroadcast.h"
+#include "HidInterfaces_win.h"
 
 #include <windows.h>
 
 #include <dbt.h>
 
 #include <cstring>
-
-namespace {
-
-// GUID_DEVINTERFACE_HID, spelt out so that no HID library is needed for one constant.
-const GUID HidInterfaceClass = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-
-} // namespace
 
 DeviceWatcher::DeviceWatcher(QObject *parent)
     : QObject(parent)
@@ -28,10 +24,24 @@ bool DeviceWatcher::start(WId window)
     std::memset(&filter, 0, sizeof filter);
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    filter.dbcc_classguid = HidInterfaceClass;
+    filter.dbcc_classguid = HidInterfaces::InterfaceClass;
     // The handle lives as long as the window; Windows drops it with the window.
-    return RegisterDeviceNotificationW(
-               reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+    if (!RegisterDeviceNotificationW(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
+        return false;
+
+    // Listed after the registration, so that nothing arriving in between goes unseen. A device
+    // counts once however often it is named.
+    bool listed = true;
+    const QStringList present = HidInterfaces::enumeration(&listed);
+    if (!listed)
+        qCWarning(lcDevices)
+            << "Cannot list all the HID interfaces present; those not listed are not counted";
+    for (const QString &name : present) {
+        if (AccessoryMatch::isAccessoryInterface(name, Qt::CaseInsensitive))
+            presentInterfaces.insert(name.toLower());
+    }
+    qCInfo(lcDevices) << "Bluetooth LE HID interfaces present at start:" << presentInterfaces.size();
+    return true;
 }
 
 void DeviceWatcher::handleNativeMessage(const QByteArray &eventType, void *message)
@@ -44,13 +54,16 @@ void DeviceWatcher::handleNativeMessage(const QByteArray &eventType, void *messa
         DeviceBroadcast::changeOf(msg->wParam) == DeviceBroadcast::Change::None || msg->lParam == 0)
         return;
     const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(msg->lParam);
+    QString name;
     switch (DeviceBroadcast::accessoryChange(
-        msg->wParam, reinterpret_cast<const unsigned char *>(header), header->dbch_size)) {
+        msg->wParam, reinterpret_cast<const unsigned char *>(header), header->dbch_size, &name)) {
     case DeviceBroadcast::Change::Arrival:
+        presentInterfaces.insert(name.toLower());
         Q_EMIT accessoryArrived();
         break;
     case DeviceBroadcast::Change::Removal:
-        Q_EMIT accessoryRemoved();
+        presentInterfaces.remove(name.toLower());
+        Q_EMIT accessoryRemoved(presentInterfaces.size());
         break;
     case DeviceBroadcast::Change::None:
         break;

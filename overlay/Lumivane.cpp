@@ -279,10 +279,12 @@ void Lumivane::playModeChange(int mode)
     if (isHiddenOrHiding())
         showapp();
 
-    // The label faded out is the one of the mode before in the accessory's cycle 0-1-2-3.
+    // The label faded out is the one on show, so that a jump (1 to 3) never flashes a mode in
+    // between. When that is the incoming label itself (mode 0 again), it is the one of the mode
+    // before in the accessory's cycle 0-1-2-3.
     iconlabel *const labels[] = {loopLabel, horseLabel, breathLabel, brightLabel};
     iconlabel *incoming = labels[mode];
-    iconlabel *outgoing = labels[(mode + 3) % 4];
+    iconlabel *outgoing = labels[currentMode != mode ? currentMode : (mode + 3) % 4];
 
     // Released at once rather than at the next turn of the event loop: a burst of reports is
     // handled without one, and would otherwise pile up a group per report until it ends.

@@ -2,6 +2,7 @@
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "companion/DeviceWatcher.h"
+#include "support/MessageCapture.h"
 #include "support/OverlayProcess.h"
 
 #include <QCoreApplication>
@@ -291,6 +292,24 @@ void tst_Companion::followsTheAccessory()
     QCOMPARE(starts().at(1).pid, process.processId());
     QVERIFY(starts().at(1).pid != first);
     QVERIFY(!processEnded(starts().at(1).pid));
+
+    // A BLE mouse looks the same: when it goes while the accessory stays, a new companion follows
+    // the killed one. Every end here is the supervisor's own, and none is reported.
+    MessageCapture warnings(QtWarningMsg);
+    const QString mouse = bluez.addDevice(QStringLiteral("C0:FF:EE:00:00:02"), {MockBluez::HidService}, true);
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 3, WaitMs);
+    QVERIFY(bluez.setConnected(mouse, false));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 3, WaitMs);
+    QCOMPARE(process.processId(), starts().at(2).pid);
+    // Both gone: none; the mouse back: one; the accessory back: still that one.
+    QVERIFY(bluez.setConnected(device, false));
+    QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, WaitMs);
+    QVERIFY(bluez.setConnected(mouse, true));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 4, WaitMs);
+    QVERIFY(bluez.setConnected(device, true));
+    QTRY_COMPARE_WITH_TIMEOUT(arrived.count(), 5, WaitMs);
+    QCOMPARE(process.processId(), starts().at(3).pid);
+    QCOMPARE(MessageCapture::lines(), QStringList());
 }
 
 void tst_Companion::endsWithItsOwner()
@@ -405,6 +424,10 @@ void tst_Companion::neverFromCurrentDirectory()
     if (expectedFolder.isEmpty()) {
         QVERIFY(children.isEmpty());
         QVERIFY(starts().isEmpty());
+        // Said once, with where it was looked for.
+        const QByteArray said =
+            "no executable \"gattlink\" in " + canonical(overlay.folderPath()).toUtf8() + " or in";
+        QCOMPARE(overlay.errorOutput().count(said), 1);
     } else {
         QCOMPARE(children.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);

@@ -1,4 +1,7 @@
+#include "companion/HidInterfaces_win.h"
 #include "overlay/Lumivane.h"
+#include "session/WarningLog.h"
+#include "support/MessageCapture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +26,10 @@ namespace {
 const wchar_t AccessoryName[] = L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02045e_PID&0b13"
                                 L"_REV&0509_a8e3b1c26f04&Col01#a&1b2c3d4e&0&0000#"
                                 L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
+// A Bluetooth LE mouse, named like the accessory.
+const wchar_t MouseName[] = L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02046d_PID&b023"
+                            L"_REV&0004_d1e2f3a4b5c6&Col01#a&2c3d4e5f&0&0000#"
+                            L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
 const wchar_t OtherCollectionName[] =
     L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02045e_PID&0b13"
     L"_REV&0509_a8e3b1c26f04&Col02#a&1b2c3d4e&0&0001#"
@@ -72,11 +79,16 @@ private Q_SLOTS:
     void cleanup();
     void startsBesideProgram();
     void followsAccessory();
+    void followsAccessoryAmongOthers();
+    void companionEndingIsLogged();
     void ignoresOtherInterfaces_data();
     void ignoresOtherInterfaces();
 
 private:
     void send(WPARAM change, const wchar_t *name);
+    // A new window, and the information it logged as it started.
+    void makeWindow();
+    QStringList startInfo;
     QStringList starts() const;
     QTemporaryDir records;
     QString recordPath;
@@ -95,7 +107,16 @@ void tst_CompanionWin::init()
     recordPath = records.filePath(QStringLiteral("%1.txt").arg(QLatin1String(QTest::currentTestFunction())));
     QFile::remove(recordPath);
     qputenv("GATTLINK_RECORD", QDir::toNativeSeparators(recordPath).toLocal8Bit());
+    makeWindow();
+}
+
+void tst_CompanionWin::makeWindow()
+{
+    delete window;
+    QFile::remove(recordPath);
+    MessageCapture info(QtInfoMsg);
     window = new ProbedLumivane;
+    startInfo = MessageCapture::lines();
 }
 
 void tst_CompanionWin::cleanup()
@@ -128,6 +149,8 @@ void tst_CompanionWin::startsBesideProgram()
     const QString line = starts().constFirst();
     QCOMPARE(line.section(QLatin1Char(' '), 1, 1).toLongLong(), window->process->processId());
     QCOMPARE(line.section(QLatin1Char(' '), 2).compare(expected, Qt::CaseInsensitive), 0);
+    // Windows listed its HID interfaces (Wine has no Bluetooth LE one), and that was said.
+    QVERIFY(startInfo.contains(QStringLiteral("Bluetooth LE HID interfaces present at start: 0")));
 }
 
 void tst_CompanionWin::followsAccessory()
@@ -150,6 +173,54 @@ void tst_CompanionWin::followsAccessory()
     QCOMPARE(window->process->state(), QProcess::Running);
 
     QCOMPARE(window->deviceChangeResults, QList<bool>({false, false, false}));
+}
+
+void tst_CompanionWin::followsAccessoryAmongOthers()
+{
+    // The accessory and the mouse present at start, named as SetupAPI names them: in lower case.
+    HidInterfaces::enumeration = [](bool *ok) {
+        *ok = true;
+        return QStringList {
+            QString::fromWCharArray(AccessoryName).toLower(), QString::fromWCharArray(MouseName).toLower()};
+    };
+    makeWindow();
+    HidInterfaces::enumeration = &HidInterfaces::present;
+    QVERIFY(startInfo.contains(QStringLiteral("Bluetooth LE HID interfaces present at start: 2")));
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, 30000);
+    // The mouse goes (as it does when it sleeps): the accessory's companion is back at once.
+    send(DBT_DEVICEREMOVECOMPLETE, MouseName);
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 2, 30000);
+    // Both gone: none; the mouse back: one; the accessory back: still that one.
+    send(DBT_DEVICEREMOVECOMPLETE, AccessoryName);
+    QTRY_COMPARE_WITH_TIMEOUT(window->process->state(), QProcess::NotRunning, 30000);
+    send(DBT_DEVICEARRIVAL, MouseName);
+    QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 3, 30000);
+    send(DBT_DEVICEARRIVAL, AccessoryName);
+    QCOMPARE(starts().constLast().section(QLatin1Char(' '), 1, 1).toLongLong(), window->process->processId());
+}
+
+void tst_CompanionWin::companionEndingIsLogged()
+{
+    // The log file under LOCALAPPDATA is full: its newer half stays, and the warning follows it.
+    QTemporaryDir appData;
+    QFile log(appData.filePath(QStringLiteral("Lumivane/lumivane.log")));
+    QVERIFY(QDir(appData.path()).mkpath(QStringLiteral("Lumivane")) && log.open(QIODevice::WriteOnly));
+    QCOMPARE(log.write(QByteArray("old\n").repeated(16384)), qint64(65536));
+    log.close();
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(appData.path()).toLocal8Bit());
+    const WarningLog warningLog;
+    qputenv("GATTLINK_EXIT", "3");
+    makeWindow();
+    qunsetenv("GATTLINK_EXIT");
+    const QByteArray line = "lumivane.companion: The companion " +
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/gattlink.exe"))
+            .toUtf8() +
+        " ended by itself with exit status 3\r\n";
+    QByteArray logged;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.open(QIODevice::ReadOnly) && (logged = log.readAll(), log.close(), logged.contains(line)), 30000);
+    QCOMPARE(logged.count(line), 1);
+    QCOMPARE(logged.count("old\n"), 8191);
 }
 
 void tst_CompanionWin::ignoresOtherInterfaces_data()

@@ -146,21 +146,25 @@ void tst_ModeSequences::debugLine()
 
 void tst_ModeSequences::labelsAtStart_data()
 {
+    QTest::addColumn<int>("from");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QList<double>>("labels");
-    // The outgoing label (the mode before in the cycle) is shown at once, the rest hidden.
-    QTest::newRow("0") << 0 << QList<double> {0, 0, 0, 1};
-    QTest::newRow("1") << 1 << QList<double> {1, 0, 0, 0};
-    QTest::newRow("2") << 2 << QList<double> {0, 1, 0, 0};
-    QTest::newRow("3") << 3 << QList<double> {0, 0, 1, 0};
+    // The outgoing label (the one on show; else the mode before in the cycle) is shown at once.
+    QTest::newRow("0 after 3") << 3 << 0 << QList<double> {0, 0, 0, 1};
+    QTest::newRow("1 after 0") << 0 << 1 << QList<double> {1, 0, 0, 0};
+    QTest::newRow("2 after 1") << 1 << 2 << QList<double> {0, 1, 0, 0};
+    QTest::newRow("3 after 2") << 2 << 3 << QList<double> {0, 0, 1, 0};
+    QTest::newRow("0 again") << 0 << 0 << QList<double> {0, 0, 0, 1};
+    QTest::newRow("3 after 1: 跑马 out, never 呼吸") << 1 << 3 << QList<double> {0, 1, 0, 0};
 }
 
 void tst_ModeSequences::labelsAtStart()
 {
+    QFETCH(int, from);
     QFETCH(int, mode);
     QFETCH(QList<double>, labels);
     Lumivane window;
-    window.receiveReport(report(mode == 1 ? 2 : 1));
+    window.receiveReport(report(from));
     quiet();
     window.receiveReport(report(mode));
     QCOMPARE(alphas(window), labels);

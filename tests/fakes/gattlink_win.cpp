@@ -1,5 +1,6 @@
 // Stands in for the companion program in the Windows tests. It appends "start <pid> <path of its
-// own executable>" to the file named by GATTLINK_RECORD and then waits to be killed.
+// own executable>" to the file named by GATTLINK_RECORD and then waits to be killed, or ends with
+// the status in GATTLINK_EXIT where that is set.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +18,8 @@ int main()
         std::fprintf(file, "start %lu %s\n", GetCurrentProcessId(), executable);
         std::fclose(file);
     }
+    if (const char *status = std::getenv("GATTLINK_EXIT"))
+        return std::atoi(status);
     for (;;)
         Sleep(INFINITE);
 }
