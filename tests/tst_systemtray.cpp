@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 
 #include <QAction>
@@ -6,6 +7,7 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QPainter>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -48,6 +50,7 @@ private Q_SLOTS:
     void initTestCase();
     void signatures();
     void menu();
+    void iconDrawsAsTheBundle();
     void updateOpensSupportPage();
     void windowOwnsVisibleTray();
     void activation_data();
@@ -120,6 +123,29 @@ void tst_SystemTray::menu()
         QVERIFY(!action->menu());
         QVERIFY(action->icon().isNull());
         QVERIFY(action->shortcut().isEmpty());
+    }
+}
+
+void tst_SystemTray::iconDrawsAsTheBundle()
+{
+    // Decoded size by size as drawn, in any order, the icon draws what one holding every size does.
+    SystemTray tray(nullptr);
+    const QIcon all = ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
+    QCOMPARE(tray.icon().availableSizes(), all.availableSizes());
+    for (int size : {64, 22, 16, 96, 26, 24, 40, 12}) {
+        QCOMPARE(tray.icon().actualSize(QSize(size, size)), all.actualSize(QSize(size, size)));
+        QCOMPARE(tray.icon().pixmap(size).toImage(), all.pixmap(size).toImage());
+        QImage painted(size, size, QImage::Format_ARGB32_Premultiplied);
+        QImage expected = painted;
+        painted.fill(Qt::transparent);
+        expected.fill(Qt::transparent);
+        QPainter onPainted(&painted);
+        tray.icon().paint(&onPainted, painted.rect());
+        QPainter onExpected(&expected);
+        all.paint(&onExpected, expected.rect());
+        onPainted.end();
+        onExpected.end();
+        QCOMPARE(painted, expected);
     }
 }
 
