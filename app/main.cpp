@@ -2,6 +2,7 @@
 #include "channel/OverlayBusService.h"
 #include "overlay/Lumivane.h"
 #include "session/ApplicationIdentity.h"
+#include "session/BusAutolaunch.h"
 #include "session/TerminationWatcher.h"
 #include "windowsystem/DisplayPlatform.h"
 
@@ -27,6 +28,7 @@ void useCaptionFont()
 
 int main(int argc, char *argv[])
 {
+    BusAutolaunch::prevent();
     DisplayPlatform::chooseBeforeApplication(argc, argv);
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.

@@ -56,7 +56,8 @@ QMap<int, QString> ResourceImage::iconFiles(const QString &path)
         if (!name.startsWith(prefix) || !name.endsWith(suffix))
             continue;
         bool isNumber = false;
-        const int size = name.midRef(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
+        const int size =
+            name.midRef(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
         if (isNumber)
             files.insert(size, base.path() + QLatin1Char('/') + name);
     }

@@ -85,14 +85,15 @@ bool TrayIconEngine::inHicolorTheme(const QString &name)
 {
     // The folders a package installs an application's icons to; looked at directly, without the
     // theme's index.
-    static const char *const folders[] = {"16x16", "22x22", "24x24", "32x32", "48x48", "64x64", "128x128",
-        "256x256", "scalable"};
+    static const char *const folders[] = {
+        "16x16", "22x22", "24x24", "32x32", "48x48", "64x64", "128x128", "256x256", "scalable"};
     const QStringList dataFolders = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
     for (const QString &data : dataFolders) {
         for (const char *folder : folders) {
             const QString file = data + QStringLiteral("/icons/hicolor/") + QLatin1String(folder) +
                 QStringLiteral("/apps/") + name;
-            if (QFileInfo::exists(file + QStringLiteral(".png")) || QFileInfo::exists(file + QStringLiteral(".svg")))
+            if (QFileInfo::exists(file + QStringLiteral(".png")) ||
+                QFileInfo::exists(file + QStringLiteral(".svg")))
                 return true;
         }
     }
