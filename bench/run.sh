@@ -47,6 +47,10 @@ export DBUS_SYSTEM_BUS_ADDRESS=$bus_address
 export XDG_RUNTIME_DIR=$work/runtime
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION
 
+# The package's icons where an installed package puts them, for the starts that have them.
+mkdir -p "$work/data"
+cp -r resources/icons "$work/data/icons"
+
 echo "bench: paint benchmarks" >&2
 # Each figure is the median of five measurements, so that a moment of load on the machine does
 # not make it.
@@ -57,4 +61,4 @@ commit=$(git rev-parse --short HEAD)
 git diff --quiet HEAD -- . 2>/dev/null || commit="$commit (with uncommitted changes)"
 echo "Lumivane benchmarks, commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/bench/driver/lumivane-bench" --overlay "$build/app/lumivane" --floor "$build/bench/floor/lumivane-floor" \
-    --work "$work" --paint "$work/paint.csv" "$@"
+    --work "$work" --paint "$work/paint.csv" --icon-data "$work/data" "$@"
