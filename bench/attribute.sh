@@ -35,8 +35,9 @@ export DISPLAY=:$number
 { read -r address; read -r bus; } < <(dbus-daemon --session --fork --print-address=1 --print-pid=1)
 pids+=("$bus")
 export DBUS_SESSION_BUS_ADDRESS=$address DBUS_SYSTEM_BUS_ADDRESS=$address
-mkdir -m 700 "$work/runtime" "$work/config"
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
+mkdir -m 700 "$work/runtime" "$work/config" "$work/tmp"
+# Its own TMPDIR: the single-instance marker of a program running elsewhere is not this one's.
+export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config TMPDIR=$work/tmp
 unset QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION WAYLAND_DISPLAY
 trayer --edge top >/dev/null 2>&1 &
 pids+=($!)
