@@ -4,7 +4,7 @@
 #   bash bench/run.sh [--build DIR] [lumivane-bench options, e.g. --runs 7 --idle-seconds 60]
 # --build DIR measures in a tree already configured with -DLUMIVANE_BUILD_BENCH=ON instead; the
 # test command runs one short pass that way: bash bench/run.sh --build build/tests --smoke
-# Measuring takes about five minutes on two cores, a minute of it the idle window; --smoke about
+# Measuring takes about seven minutes on two cores, a minute of it the idle window; --smoke about
 # 55 s. The figures are reported; the exit status says only whether it ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
