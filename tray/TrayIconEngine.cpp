@@ -2,7 +2,9 @@
 
 #include "resources/ResourceImage.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QPainter>
 #include <QStandardPaths>
 
 TrayIconEngine::TrayIconEngine(const QString &bundlePath, const QString &themeName)
@@ -32,6 +34,9 @@ const QIcon &TrayIconEngine::decodedFor(const QSize &size)
 
 void TrayIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state)
 {
+    // Where high-DPI pixmaps are on, the pixmap engine draws from the size times the density.
+    if (QCoreApplication::testAttribute(Qt::AA_UseHighDpiPixmaps))
+        decodedFor(rect.size() * painter->device()->devicePixelRatioF());
     // QIcon::paint has aligned the rectangle to the actual size already, which aligns to itself.
     decodedFor(rect.size()).paint(painter, rect, Qt::AlignCenter, mode, state);
 }
