@@ -3,6 +3,7 @@
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
 #include "session/ApplicationIdentity.h"
+#include "session/BusAutolaunch.h"
 #include "session/TerminationWatcher.h"
 #include "session/WarningLog.h"
 #include "windowsystem/DisplayPlatform.h"
@@ -30,6 +31,7 @@ void useCaptionFont()
 int main(int argc, char *argv[])
 {
     const WarningLog warningLog;
+    BusAutolaunch::prevent();
     DisplayPlatform::chooseBeforeApplication(argc, argv);
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.

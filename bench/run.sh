@@ -4,7 +4,7 @@
 #   bash bench/run.sh [--build DIR] [lumivane-bench options, e.g. --runs 7 --idle-seconds 60]
 # --build DIR measures in a tree already configured with -DLUMIVANE_BUILD_BENCH=ON instead; the
 # test command runs one short pass that way: bash bench/run.sh --build build/tests --smoke
-# Measuring takes about five minutes on two cores, a minute of it the idle window; --smoke about
+# Measuring takes about seven minutes on two cores, a minute of it the idle window; --smoke about
 # 55 s. The figures are reported; the exit status says only whether it ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,6 +47,10 @@ export DBUS_SYSTEM_BUS_ADDRESS=$bus_address
 export XDG_RUNTIME_DIR=$work/runtime
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM QT_XCB_GL_INTEGRATION
 
+# The package's icons where an installed package puts them, for the starts that have them.
+mkdir -p "$work/data"
+cp -r resources/icons "$work/data/icons"
+
 echo "bench: paint benchmarks" >&2
 # Each figure is the median of five measurements, so that a moment of load on the machine does
 # not make it.
@@ -57,4 +61,4 @@ commit=$(git rev-parse --short HEAD)
 git diff --quiet HEAD -- . 2>/dev/null || commit="$commit (with uncommitted changes)"
 echo "Lumivane benchmarks, commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/bench/driver/lumivane-bench" --overlay "$build/app/lumivane" --floor "$build/bench/floor/lumivane-floor" \
-    --work "$work" --paint "$work/paint.csv" "$@"
+    --work "$work" --paint "$work/paint.csv" --icon-data "$work/data" "$@"

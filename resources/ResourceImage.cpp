@@ -33,13 +33,41 @@ QPixmap ResourceImage::load(const QString &path, qreal ratio)
     return QPixmap::fromImage(image);
 }
 
+QPixmap ResourceImage::loadFile(const QString &file)
+{
+    return QPixmap::fromImage(read(file));
+}
+
+QMap<int, QString> ResourceImage::iconFiles(const QString &path)
+{
+    QMap<int, QString> files;
+    const QString own = path + QStringLiteral(".png");
+    QImageReader header(own, "png");
+    header.setAutoDetectImageFormat(false);
+    if (header.canRead())
+        files.insert(header.size().width(), own);
+    // Listed without a name filter and matched here: a wildcard filter compiles (and JITs) a
+    // regular expression, whose code and JIT pages stay resident for good.
+    const QFileInfo base(path);
+    const QString prefix = base.fileName() + QLatin1Char('-');
+    const QString suffix = QStringLiteral(".png");
+    const QStringList names = QDir(base.path()).entryList(QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        if (!name.startsWith(prefix) || !name.endsWith(suffix))
+            continue;
+        bool isNumber = false;
+        const int size =
+            name.midRef(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
+        if (isNumber)
+            files.insert(size, base.path() + QLatin1Char('/') + name);
+    }
+    return files;
+}
+
 QIcon ResourceImage::loadIcon(const QString &path)
 {
-    QIcon icon(load(path));
-    const QFileInfo base(path);
-    const QStringList sizes =
-        QDir(base.path()).entryList({base.fileName() + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
-    for (const QString &file : sizes)
-        icon.addPixmap(QPixmap::fromImage(read(base.path() + QLatin1Char('/') + file)));
+    QIcon icon;
+    for (const QString &file : iconFiles(path))
+        icon.addPixmap(loadFile(file));
     return icon;
 }

@@ -2,6 +2,7 @@
 #define RESOURCEIMAGE_H
 
 #include <QIcon>
+#include <QMap>
 #include <QPixmap>
 #include <QString>
 
@@ -14,8 +15,16 @@ namespace ResourceImage {
 // pixmap when there is no image at all.
 QPixmap load(const QString &path, qreal ratio = 1);
 
-// The icon at that path with every size the bundle holds of it ("SystemTrayIcon-16.png" beside
-// "SystemTrayIcon.png"), so that a tray gets the size it asks for instead of a scaled one.
+// One PNG file of the bundle, as it is.
+QPixmap loadFile(const QString &file);
+
+// The files that hold the icon at that path, keyed by their (square) size: the file of the path
+// itself and every size beside it ("SystemTrayIcon-16.png" beside "SystemTrayIcon.png"). Only
+// the headers are read; nothing is decoded.
+QMap<int, QString> iconFiles(const QString &path);
+
+// The icon at that path with every size the bundle holds of it, so that a tray gets the size it
+// asks for instead of a scaled one.
 QIcon loadIcon(const QString &path);
 
 } // namespace ResourceImage

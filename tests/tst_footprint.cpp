@@ -4,10 +4,15 @@
 
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
 #include <QTest>
+#include <pwd.h>
+#include <unistd.h>
 
 // What the running program has loaded once it has shown itself and its tray icon: nothing of the
-// OpenGL stack it never draws with, and no image plugin for the PNG images of its own bundle.
+// OpenGL stack it never draws with, and no image plugin for the PNG images of its own bundle. In
+// a session that names no bus, it has started none.
 class tst_Footprint : public QObject
 {
     Q_OBJECT
@@ -16,9 +21,11 @@ private Q_SLOTS:
     void initTestCase();
     void notMapped_data();
     void notMapped();
+    void noBusStarted();
     void cleanupTestCase();
 
 private:
+    QTemporaryDir runtime;
     QProcess trayHost;
     OverlayProcess overlay;
     QByteArray mapped;
@@ -39,6 +46,10 @@ void tst_Footprint::initTestCase()
     // leave out the OpenGL integration, a user's does not.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_XCB_GL_INTEGRATION"));
+    // A session without a bus: none named, none in the runtime folder.
+    QVERIFY(runtime.isValid());
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     QVERIFY(overlay.start(environment, {QStringLiteral("-s")}));
     const xcb_window_t window = probe.selectionOwner(ChannelNames::Report);
     // Shown: whatever the first display needs is loaded by now.
@@ -62,6 +73,18 @@ void tst_Footprint::notMapped()
 {
     QFETCH(QByteArray, library);
     QVERIFY2(!mapped.contains(library), library.constData());
+}
+
+void tst_Footprint::noBusStarted()
+{
+    // libdbus's autolaunch starts a bus through dbus-launch, which announces it on the display by
+    // this selection.
+    QFile machineId(QStringLiteral("/etc/machine-id"));
+    QVERIFY(machineId.open(QIODevice::ReadOnly));
+    const QByteArray selection = "_DBUS_SESSION_BUS_SELECTION_" + QByteArray(getpwuid(getuid())->pw_name) +
+        '_' + machineId.readAll().trimmed();
+    XProbe probe;
+    QCOMPARE(probe.selectionOwner(selection), xcb_window_t(XCB_WINDOW_NONE));
 }
 
 void tst_Footprint::cleanupTestCase()

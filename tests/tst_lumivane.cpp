@@ -349,6 +349,8 @@ void tst_Lumivane::onScreen()
         0);
     const QRgb desktop = qRgb(0x20, 0x80, 0x40);
     Lumivane window;
+    // Cut when shown, not before.
+    QVERIFY(window.windowHandle()->mask().isEmpty());
     window.showapp();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     finishFade(window, clock);

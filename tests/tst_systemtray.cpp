@@ -1,4 +1,5 @@
 #include "overlay/Lumivane.h"
+#include "resources/ResourceImage.h"
 #include "resources/UiLanguage.h"
 #include "tray/SystemTray.h"
 #include "widgets/iconlabel.h"
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QPainter>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void initTestCase();
     void signatures();
     void menu();
+    void iconDrawsAsTheBundle_data();
+    void iconDrawsAsTheBundle();
     void updateOpensSupportPage();
     void windowOwnsVisibleTray();
     void activation_data();
@@ -126,6 +130,42 @@ void tst_SystemTray::menu()
         QVERIFY(!action->menu());
         QVERIFY(action->icon().isNull());
         QVERIFY(action->shortcut().isEmpty());
+    }
+}
+
+void tst_SystemTray::iconDrawsAsTheBundle_data()
+{
+    QTest::addColumn<bool>("highDpiPixmaps");
+    QTest::addColumn<qreal>("ratio");
+    QTest::newRow("1x") << false << qreal(1);
+    QTest::newRow("2x, high-DPI pixmaps") << true << qreal(2);
+}
+
+void tst_SystemTray::iconDrawsAsTheBundle()
+{
+    // Decoded size by size as drawn, in any order, the icon draws what one holding every size does.
+    QFETCH(bool, highDpiPixmaps);
+    QFETCH(qreal, ratio);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, highDpiPixmaps);
+    const auto restore = qScopeGuard([] { QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, false); });
+    SystemTray tray(nullptr);
+    const QIcon all = ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
+    QCOMPARE(tray.icon().availableSizes(), all.availableSizes());
+    for (int size : {22, 64, 16, 96, 26, 24, 40, 12}) {
+        QImage painted(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
+        painted.setDevicePixelRatio(ratio);
+        QImage expected = painted;
+        painted.fill(Qt::transparent);
+        expected.fill(Qt::transparent);
+        QPainter onPainted(&painted);
+        tray.icon().paint(&onPainted, QRect(0, 0, size, size));
+        QPainter onExpected(&expected);
+        all.paint(&onExpected, QRect(0, 0, size, size));
+        onPainted.end();
+        onExpected.end();
+        QCOMPARE(painted, expected);
+        QCOMPARE(tray.icon().actualSize(QSize(size, size)), all.actualSize(QSize(size, size)));
+        QCOMPARE(tray.icon().pixmap(size).toImage(), all.pixmap(size).toImage());
     }
 }
 

@@ -1,7 +1,8 @@
 #include "SystemTray.h"
 
+#include "TrayIconEngine.h"
+
 #include "autostart/Autostart.h"
-#include "resources/ResourceImage.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -14,25 +15,16 @@
 namespace {
 
 // The tray artwork under its installed name (resources/icons), which status-notifier panels
-// look up in the icon theme rather than taking the pixmap.
+// look up in the icon theme rather than taking the pixmap. The theme's own fallback from it to
+// "lumivane", the application icon, is never taken: the bundle's glyph serves instead.
 const QString ThemeIconName = QStringLiteral("lumivane-tray");
-
-QIcon trayIcon()
-{
-    // The theme's lookup falls back from "lumivane-tray" to "lumivane", the application icon, and
-    // then names what it found; the glyph of the bundle serves wherever the tray's own is missing.
-    const QIcon themed = QIcon::fromTheme(ThemeIconName);
-    if (themed.name() == ThemeIconName)
-        return themed;
-    return ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
-}
 
 } // namespace
 
 SystemTray::SystemTray(QObject *parent)
     : QSystemTrayIcon(parent)
 {
-    setIcon(trayIcon());
+    setIcon(QIcon(new TrayIconEngine(QStringLiteral(":/SystemTrayIcon"), ThemeIconName)));
     // A context menu is a top-level popup and cannot have the icon, a plain QObject, as parent.
     trayMenu = new QMenu;
 

@@ -1,5 +1,6 @@
 #include "WindowShape.h"
 
+#include <QEvent>
 #include <QRegion>
 #include <QWidget>
 #include <QWindow>
@@ -20,11 +21,23 @@ void WindowShape::setComposited(bool isComposited)
     apply();
 }
 
+bool WindowShape::eventFilter(QObject *watched, QEvent *event)
+{
+    // Sent before the native window is mapped, so it never shows uncut.
+    if (watched == window && event->type() == QEvent::Show)
+        apply();
+    return false;
+}
+
 void WindowShape::apply()
 {
     // The native window's shape only: the widget's mask would also clip and offset its painting.
     QWindow *native = window->windowHandle();
-    if (!native)
+    if (!native || !window->isVisible())
         return;
-    native->setMask(composited ? QRegion() : QRegion(circle, QRegion::Ellipse));
+    const QRegion shape = composited ? QRegion() : QRegion(circle, QRegion::Ellipse);
+    if (shape == applied)
+        return;
+    applied = shape;
+    native->setMask(shape);
 }

@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QRegion>
 
 class QWidget;
 
@@ -21,6 +22,9 @@ public:
     // The circle the window draws in, as the bounds of the circle in the window's coordinates.
     void setCircle(const QRect &bounds);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void setComposited(bool composited);
     void apply();
@@ -28,6 +32,8 @@ private:
     QWidget *window;
     QRect circle;
     bool composited = true;
+    // The shape last set on the native window.
+    QRegion applied;
 };
 
 #endif // WINDOWSHAPE_H

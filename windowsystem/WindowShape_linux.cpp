@@ -14,6 +14,7 @@ WindowShape::WindowShape(QWidget *window)
     : QObject(window)
     , window(window)
 {
+    window->installEventFilter(this);
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return;

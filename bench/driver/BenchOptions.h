@@ -10,8 +10,10 @@ struct BenchOptions
     std::string floor;
     std::string workDirectory;
     std::string paintResults;
+    // A data folder whose icons/hicolor holds the package's icons, as installed.
+    std::string iconData;
     int runs = 5;
-    int cycles = 7;
+    int cycles = 15;
     int warmupStorms = 4;
     int storms = 3;
     int stormSize = 6000;

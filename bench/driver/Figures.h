@@ -17,6 +17,8 @@ struct Figures
     long stormLogged = 0;
     // The overlay alone: reports through the session bus, and its memory where no bus answers.
     std::vector<double> rssWithoutBus, busModeReport, busStormDrain, busStormResponse, busGrowth;
+    // Its start where the icon theme holds the package's icons.
+    std::vector<double> startupCpuIcons, rssIcons;
     // Its memory idle after start on a 200 % screen, with Qt's scaling on and off.
     std::vector<double> rssScaled, rssUnscaled;
     long busStormSent = 0;

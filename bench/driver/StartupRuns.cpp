@@ -88,6 +88,17 @@ void StartupRuns::run()
                     : double(ProcessStats::residentKiB(overlay.subject.processId())));
             overlay.subject.stop();
         }
+        if (!options.iconData.empty()) {
+            // The package's icons installed in the hicolor theme, as a packaged install has them.
+            const Settled settled = startAndSettle(
+                overlay, {"XDG_DATA_DIRS=" + options.iconData + ":/usr/local/share:/usr/share"});
+            session.waitUntil(after(Clock::now(), 300));
+            figures.startupCpuIcons.push_back(settled.cpuMilliseconds);
+            figures.rssIcons.push_back(std::isnan(settled.milliseconds)
+                    ? NotMeasured
+                    : double(ProcessStats::residentKiB(overlay.subject.processId())));
+            overlay.subject.stop();
+        }
         for (int turn = 0; turn < 2; ++turn) {
             // Alternate who goes first, so that neither always meets a warmer page cache.
             Stage &stage = *stages[size_t((run + turn) % 2)];

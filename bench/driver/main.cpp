@@ -11,7 +11,8 @@ namespace {
 void usage()
 {
     std::fprintf(stderr,
-        "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--smoke] [--runs N]\n"
+        "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--icon-data DIR]\n"
+        "                      [--smoke] [--runs N]\n"
         "                      [--cycles N] [--warmup-storms N] [--storms N] [--storm-size N]\n"
         "                      [--bus-storm-size N] [--idle-seconds N]\n");
 }
@@ -43,6 +44,8 @@ int main(int argc, char *argv[])
             options.workDirectory = value;
         else if (option == "--paint")
             options.paintResults = value;
+        else if (option == "--icon-data")
+            options.iconData = value;
         else if (option == "--runs")
             options.runs = std::atoi(value);
         else if (option == "--cycles")

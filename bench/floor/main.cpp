@@ -25,6 +25,7 @@ QIcon trayIcon()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    FloorWindow::useCaptionFont();
     FloorWindow window;
     QSystemTrayIcon tray(trayIcon());
     tray.show();
