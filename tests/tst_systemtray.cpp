@@ -1,3 +1,4 @@
+#include "lumivane-config.h"
 #include "overlay/Lumivane.h"
 #include "tray/SystemTray.h"
 

@@ -1,6 +1,7 @@
 #include "SystemTray.h"
 
 #include "autostart/Autostart.h"
+#include "lumivane-config.h"
 #include "resources/ResourceImage.h"
 
 #include <QAction>

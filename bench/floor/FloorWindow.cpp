@@ -2,15 +2,18 @@
 
 #include "channel/ModeChannel.h"
 #include "channel/ModeReport.h"
+#include "channel/ModeReportLog.h"
+#include "widgets/ring.h"
 
-#include <QDebug>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
 namespace {
 
-constexpr int Side = 176;
+// As large as the overlay's window, which is the ring's square; only the header is used, the
+// product is not linked.
+constexpr int Side = ring::Side;
 constexpr int HoldMs = 4000;
 
 } // namespace
@@ -33,8 +36,7 @@ FloorWindow::FloorWindow()
 void FloorWindow::receiveReport(quint32 parameter)
 {
     const ModeReport report = ModeReport::decode(parameter);
-    qDebug() << "mode:" << report.mode << ",R:" << report.red << ",G:" << report.green
-             << ",B:" << report.blue;
+    logModeReport(report);
     color = QColor(report.red, report.green, report.blue);
     if (isHidden())
         show();

@@ -6,9 +6,9 @@
 #include <QWidget>
 
 // The reference for the benchmarks: the least a Qt Widgets program can do to answer the overlay's
-// report. A hidden 176 x 176 frameless translucent tool window that owns the report selection,
-// logs each report as the overlay does, shows itself without any animation, paints one disc in
-// the reported colour and hides again 4 s after the last report.
+// report. A hidden frameless translucent tool window as large as the overlay's that owns the
+// report selection, logs each report as the overlay does, shows itself without any animation,
+// paints one disc in the reported colour and hides again 4 s after the last report.
 class FloorWindow : public QWidget
 {
 public:
