@@ -12,7 +12,8 @@ inline constexpr char Report[] = "WM_LUMIVANE_MESSAGE";
 inline constexpr char InstanceMarker[] = "flag";
 
 // The running overlay on the Linux session bus: its name, its object and the object's interface.
-// The interface's name has a twin in OverlayBusService_linux.cpp, where a literal is needed.
+// The interface itself is org.lumivane.Overlay1.xml, beside this file; tst_overlaybus checks
+// that the overlay exports it under this name.
 inline constexpr char BusService[] = "org.lumivane.Overlay";
 inline constexpr char BusPath[] = "/org/lumivane/Overlay";
 inline constexpr char BusInterface[] = "org.lumivane.Overlay1";

@@ -4,6 +4,7 @@
 #include "ChannelNames.h"
 #include "windowsystem/SelectionWatch.h"
 #include "windowsystem/XAtom.h"
+#include "windowsystem/XEvent.h"
 
 #include <QX11Info>
 
@@ -42,14 +43,10 @@ void ModeChannel::listen(QWindow *window)
 
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
 {
-    if (channelAtom == XCB_ATOM_NONE || eventType != "xcb_generic_event_t")
+    if (channelAtom == XCB_ATOM_NONE)
         return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    // Events sent by another client carry the send-event bit.
-    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-        return false;
-    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
-    if (clientMessage->format != 32 || clientMessage->type != channelAtom)
+    const xcb_client_message_event_t *clientMessage = XEvent::clientMessage(eventType, message);
+    if (!clientMessage || clientMessage->type != channelAtom)
         return false;
     *parameter = clientMessage->data.data32[0];
     return true;

@@ -2,47 +2,40 @@
 
 #include "ChannelLogging.h"
 #include "ChannelNames.h"
+#include "OverlayBusObject.h"
 #include "SessionBus.h"
+#include "overlay1adaptor.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDebug>
-#include <QObject>
 #include <QVariantMap>
 
 #include <utility>
 
-// The exported object. Its public slots and readable properties are the interface; QtDBus
-// introspects them from this meta-object.
-class OverlayBusObject : public QObject
+OverlayBusObject::OverlayBusObject(OverlayBusService::Handlers handlers)
+    : handlers(std::move(handlers))
 {
-    Q_OBJECT
-    // The twin of ChannelNames::BusInterface: class info takes a literal only.
-    Q_CLASSINFO("D-Bus Interface", "org.lumivane.Overlay1")
-    Q_PROPERTY(uchar CurrentMode READ currentMode)
+    new Overlay1Adaptor(this);
+    connect(this, &OverlayBusObject::currentModeChanged, this, &OverlayBusObject::relayModeChange);
+}
 
-public:
-    explicit OverlayBusObject(OverlayBusService::Handlers handlers)
-        : handlers(std::move(handlers))
-    {
-    }
+uchar OverlayBusObject::currentMode() const
+{
+    return uchar(handlers.currentMode());
+}
 
-    uchar currentMode() const { return uchar(handlers.currentMode()); }
+bool OverlayBusObject::Report(uint code)
+{
+    return handlers.report(code);
+}
 
-    void publish();
-    void announceMode();
-
-public Q_SLOTS:
-    bool Report(uint parameter) { return handlers.report(parameter); }
-    void Show() { handlers.show(); }
-
-private:
-    OverlayBusService::Handlers handlers;
-    bool published = false;
-    uchar announced = 0;
-};
+void OverlayBusObject::Show()
+{
+    handlers.show();
+}
 
 void OverlayBusObject::publish()
 {
@@ -55,8 +48,7 @@ void OverlayBusObject::publish()
     const QString path = QLatin1String(ChannelNames::BusPath);
     const QString service = QLatin1String(ChannelNames::BusService);
     // The object comes first: a call that started this process is delivered once the name is ours.
-    if (!bus.registerObject(
-            path, this, QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties))
+    if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors))
         return;
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
         service, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
@@ -76,7 +68,12 @@ void OverlayBusObject::announceMode()
     if (!published || mode == announced)
         return;
     announced = mode;
-    // QtDBus does not announce property changes itself.
+    Q_EMIT currentModeChanged(mode);
+}
+
+void OverlayBusObject::relayModeChange(uchar mode)
+{
+    // Neither QtDBus nor the generated adaptor announce property changes.
     QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(ChannelNames::BusPath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QLatin1String(ChannelNames::BusInterface)
@@ -100,5 +97,3 @@ void OverlayBusService::modeMayHaveChanged()
 {
     object->announceMode();
 }
-
-#include "OverlayBusService_linux.moc"

@@ -1,12 +1,13 @@
 #include "CompanionLocator.h"
 
+#include "lumivane-config.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
 QString CompanionLocator::fileName()
 {
-    // Chosen per platform by the build.
     return QStringLiteral(LUMIVANE_COMPANION_FILE);
 }
 

@@ -3,6 +3,7 @@
 #include "PrimaryScreenWatch.h"
 #include "channel/ModeChannel.h"
 #include "channel/ModeReport.h"
+#include "channel/ModeReportLog.h"
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "resources/ResourceImage.h"
@@ -30,7 +31,6 @@
 
 namespace {
 
-constexpr int Side = 176;
 constexpr int ModeChangeHoldMs = 4000;
 constexpr int ColorChangeHoldMs = 5000;
 constexpr int FadeMs = 250;
@@ -129,8 +129,8 @@ Lumivane::~Lumivane() = default;
 QRect Lumivane::geometryFor(const QRect &screen)
 {
     // Integer division truncates toward zero, also for screens narrower than the window.
-    return QRect(
-        screen.x() + (screen.width() - Side) / 2, screen.y() + (screen.height() - Side) / 2, Side, Side);
+    return QRect(screen.x() + (screen.width() - ring::Side) / 2,
+        screen.y() + (screen.height() - ring::Side) / 2, ring::Side, ring::Side);
 }
 
 void Lumivane::createIndicators()
@@ -139,7 +139,7 @@ void Lumivane::createIndicators()
     circleWidget = new circle(this);
     circleWidget->setGeometry(28, 28, 120, 120);
     ringWidget = new ring(this);
-    ringWidget->setGeometry(0, 0, Side, Side);
+    ringWidget->setGeometry(0, 0, ring::Side, ring::Side);
     ringWidget->ringColor = QColor(0, 0, 230, 255);
     brightLabel = makeLabel(this, QT_TR_NOOP("常亮"));
     breathLabel = makeLabel(this, QT_TR_NOOP("呼吸"));
@@ -172,7 +172,7 @@ bool Lumivane::receiveReport(quint32 parameter)
 {
     const ModeReport report = ModeReport::decode(parameter);
     const int mode = report.mode;
-    qDebug() << "mode:" << mode << ",R:" << report.red << ",G:" << report.green << ",B:" << report.blue;
+    logModeReport(report);
 
     // Mode 0 always replays its sequence; a repeated mode 1-3 only refreshes the colour.
     if (mode == 0)
@@ -206,10 +206,10 @@ void Lumivane::showapp()
 
 void Lumivane::followRingOutline(int penWidth)
 {
-    // The stroke's inner edge lies 66 pixels from the centre; one pixel more keeps its softened
-    // outer edge.
-    const int radius = 66 + penWidth + 1;
-    shape->setCircle(QRect(Side / 2 - radius, Side / 2 - radius, 2 * radius, 2 * radius));
+    // One pixel beyond the stroke keeps its softened outer edge.
+    const int radius = ring::outerRadius(penWidth) + 1;
+    const int centre = ring::Side / 2;
+    shape->setCircle(QRect(centre - radius, centre - radius, 2 * radius, 2 * radius));
 }
 
 void Lumivane::iconIsActived(QSystemTrayIcon::ActivationReason reason)

@@ -32,7 +32,7 @@ public:
     ~Lumivane() override;
 
     // Where the window goes on a screen of the given geometry (logical pixels, origin included):
-    // centred, 176 x 176.
+    // centred, a square of ring::Side.
     static QRect geometryFor(const QRect &screen);
 
     // Decodes, logs and plays one report (mode << 24 | R << 16 | G << 8 | B); false when the

@@ -1,5 +1,7 @@
 #include "ApplicationIdentity.h"
 
+#include "lumivane-config.h"
+
 #include <QCoreApplication>
 
 void ApplicationIdentity::apply()
@@ -8,4 +10,5 @@ void ApplicationIdentity::apply()
     // executable's, "lumivane". The class half of WM_CLASS follows it. The overlay still sets no
     // title of its own; the X11 platform names an untitled window after the application.
     QCoreApplication::setApplicationName(QStringLiteral("Lumivane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVANE_VERSION));
 }

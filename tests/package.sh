@@ -18,6 +18,7 @@ listed=$(dpkg -L lumivane)
 share=/usr/share
 expected=(/usr/bin/lumivane /usr/bin/lumivane-send "$share/applications/org.lumivane.Overlay.desktop"
     "$share/metainfo/org.lumivane.Overlay.metainfo.xml" "$share/dbus-1/services/org.lumivane.Overlay.service"
+    "$share/dbus-1/interfaces/org.lumivane.Overlay1.xml"
     "$share/man/man1/lumivane.1.gz" "$share/man/man1/lumivane-send.1.gz"
     "$share/doc/lumivane/copyright" "$share/doc/lumivane/changelog.gz")
 for file in "${expected[@]}"; do

@@ -33,7 +33,7 @@ void tst_AccessoryMatch::interfaceName_data()
     QTest::newRow("Bluetooth LE HID, second collection")
         << QString(bleCol01).replace(QStringLiteral("Col01"), QStringLiteral("Col02")) << false;
     QTest::newRow("USB HID, first collection")
-        << QStringLiteral("\\\\?\\HID#VID_046D&PID_C52B&MI_01&Col01#8&2a0b8c8e&0&0000#"
+        << QStringLiteral("\\\\?\\HID#VID_F00D&PID_0C0A&MI_01&Col01#8&2a0b8c8e&0&0000#"
                           "{4d1e55b2-f16f-11cf-88cb-001111000030}")
         << false;
     QTest::newRow("service in upper case") << QString(bleCol01).replace(Service, Service.toUpper()) << false;

@@ -23,20 +23,20 @@
 // announces it with WM_DEVICECHANGE to the overlay's window.
 namespace {
 
-const wchar_t AccessoryName[] = L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02045e_PID&0b13"
-                                L"_REV&0509_a8e3b1c26f04&Col01#a&1b2c3d4e&0&0000#"
+const wchar_t AccessoryName[] = L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02abcd_PID&1234"
+                                L"_REV&0001_c0ffee000001&Col01#a&1b2c3d4e&0&0000#"
                                 L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
 // A Bluetooth LE mouse, named like the accessory.
 const wchar_t MouseName[] = L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02046d_PID&b023"
                             L"_REV&0004_d1e2f3a4b5c6&Col01#a&2c3d4e5f&0&0000#"
                             L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
 const wchar_t OtherCollectionName[] =
-    L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02045e_PID&0b13"
-    L"_REV&0509_a8e3b1c26f04&Col02#a&1b2c3d4e&0&0001#"
+    L"\\\\?\\HID#{00001812-0000-1000-8000-00805f9b34fb}_Dev_VID&02abcd_PID&1234"
+    L"_REV&0001_c0ffee000001&Col02#a&1b2c3d4e&0&0001#"
     L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
 const wchar_t UpperCaseServiceName[] =
-    L"\\\\?\\HID#{00001812-0000-1000-8000-00805F9B34FB}_Dev_VID&02045e_PID&0b13"
-    L"_REV&0509_a8e3b1c26f04&Col01#a&1b2c3d4e&0&0000#"
+    L"\\\\?\\HID#{00001812-0000-1000-8000-00805F9B34FB}_Dev_VID&02abcd_PID&1234"
+    L"_REV&0001_c0ffee000001&Col01#a&1b2c3d4e&0&0000#"
     L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 // A device-interface broadcast as Windows lays it out: the name runs past the declared struct.

@@ -145,8 +145,8 @@ void tst_DeviceBroadcast::parse_data()
                                 << Change::None;
     QTest::newRow("other interface")
         << arrival
-        << broadcast(interface, QStringLiteral("\\\\?\\HID#VID_046D&PID_C52B&MI_01&Col01#8&2a0b8c8e")) << -1
-        << true << QStringLiteral("\\\\?\\HID#VID_046D&PID_C52B&MI_01&Col01#8&2a0b8c8e") << Change::None;
+        << broadcast(interface, QStringLiteral("\\\\?\\HID#VID_F00D&PID_0C0A&MI_01&Col01#8&2a0b8c8e")) << -1
+        << true << QStringLiteral("\\\\?\\HID#VID_F00D&PID_0C0A&MI_01&Col01#8&2a0b8c8e") << Change::None;
     const QString upper =
         QString(Accessory).replace(QStringLiteral("00805f9b34fb"), QStringLiteral("00805F9B34FB"));
     QTest::newRow("service in upper case")

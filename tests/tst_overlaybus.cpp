@@ -8,10 +8,12 @@
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <csignal>
@@ -70,6 +72,32 @@ QByteArray busctlReport(const char *parameter)
     return run(call + QLatin1String(parameter), &answer) == 0 ? answer : QByteArray("failed: ") + answer;
 }
 
+// The elements of the named interface in document order, each with its attributes sorted: two
+// documents give the same list when they declare the same methods, arguments, properties and
+// annotations, however they order attributes or lay out the text.
+QStringList interfaceOutline(const QByteArray &xml, const QString &interface)
+{
+    QStringList outline;
+    QXmlStreamReader reader(xml);
+    int depth = 0;
+    while (reader.readNext() != QXmlStreamReader::Invalid && !reader.atEnd()) {
+        if (reader.isEndElement() && depth > 0)
+            --depth;
+        if (!reader.isStartElement() ||
+            (depth == 0 &&
+                (reader.name() != QLatin1String("interface") ||
+                    reader.attributes().value(QLatin1String("name")) != interface)))
+            continue;
+        QStringList attributes;
+        for (const QXmlStreamAttribute &attribute : reader.attributes())
+            attributes << attribute.name() + QLatin1Char('=') + attribute.value();
+        attributes.sort();
+        outline << QString(depth++, QLatin1Char(' ')) + reader.name() + QLatin1Char(' ') +
+                attributes.join(QLatin1Char(' '));
+    }
+    return reader.hasError() ? QStringList {reader.errorString()} : outline;
+}
+
 bool overlayViewable()
 {
     XProbe probe;
@@ -96,6 +124,7 @@ private Q_SLOTS:
     void waylandPlatform();
     void calls_data();
     void calls();
+    void interfaceFile();
     void flood();
 
 private:
@@ -370,6 +399,25 @@ void tst_OverlayBus::calls()
     if (shows)
         QTRY_VERIFY(overlayViewable());
     QCOMPARE(overlay.process.state(), QProcess::Running);
+}
+
+void tst_OverlayBus::interfaceFile()
+{
+    // What the running overlay tells of its interface is the installed file's interface, with the
+    // name that the clients call.
+    QVERIFY(overlayOnBus());
+    QByteArray introspected;
+    QCOMPARE(run(QStringLiteral(
+                     "gdbus introspect --session --xml -d org.lumivane.Overlay -o /org/lumivane/Overlay"),
+                 &introspected),
+        0);
+    QFile installed(
+        QStringLiteral(LUMIVANE_TEST_PREFIX "/share/dbus-1/interfaces/org.lumivane.Overlay1.xml"));
+    QVERIFY(installed.open(QIODevice::ReadOnly));
+    const QString interface = QLatin1String(ChannelNames::BusInterface);
+    const QStringList exported = interfaceOutline(introspected, interface);
+    QVERIFY2(exported.size() > 1, introspected.constData());
+    QCOMPARE(exported, interfaceOutline(installed.readAll(), interface));
 }
 
 void tst_OverlayBus::flood()

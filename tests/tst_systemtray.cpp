@@ -1,3 +1,4 @@
+#include "lumivane-config.h"
 #include "overlay/Lumivane.h"
 #include "resources/ResourceImage.h"
 #include "resources/UiLanguage.h"

@@ -4,12 +4,14 @@
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QRect>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -140,9 +142,18 @@ void tst_TrayEndToEnd::openMenu(xcb_window_t *menu)
 }
 
 // A left click in the middle of the menu's entry at index; the four entries share its height.
+// Only once the menu has settled: in its place and drawn, two looks in a row seeing the same
+// pixels. A click that came sooner could reach a menu still being laid out or drawn.
 void tst_TrayEndToEnd::clickEntry(xcb_window_t menu, int index)
 {
     const QRect geometry = probe.geometry(menu);
+    QImage drawn;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QImage now = probe.image(geometry);
+            return std::exchange(drawn, now) == now && !now.isNull() && probe.geometry(menu) == geometry;
+        }(),
+        WaitMs);
     runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(menu),
         QString::number(geometry.width() / 2), QString::number(geometry.height() * (2 * index + 1) / 8),
         QStringLiteral("click"), QStringLiteral("1")});

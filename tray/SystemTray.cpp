@@ -3,6 +3,8 @@
 #include "TrayIconEngine.h"
 
 #include "autostart/Autostart.h"
+#include "lumivane-config.h"
+#include "resources/ResourceImage.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -55,12 +55,17 @@ ring::ring(QWidget *parent)
 
     // The stroke never comes nearer the centre than 65 pixels, so a repaint of the ring leaves the
     // square inside that circle alone: the labels there are neither repainted nor sent again.
-    setMask(QRegion(0, 0, 176, 176).subtracted(QRegion(innerSquare())));
+    setMask(QRegion(0, 0, Side, Side).subtracted(QRegion(innerSquare())));
 }
 
 QRect ring::innerSquare()
 {
     return QRect(44, 44, 88, 88);
+}
+
+int ring::outerRadius(int penWidth)
+{
+    return InnerRadius + penWidth;
 }
 
 void ring::onWidthChanged(QVariant value)
@@ -98,9 +103,8 @@ void ring::paintEvent(QPaintEvent *)
     QPen pen(QBrush(ringColor, Qt::SolidPattern), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
     painter.setPen(pen);
 
-    // The inner edge stays on a circle of radius 66 around (88, 88); the stroke grows outwards.
-    const int d = 22 - penWidth / 2;
-    const int size = penWidth + 132;
+    const int d = Side / 2 - InnerRadius - penWidth / 2;
+    const int size = 2 * InnerRadius + penWidth;
     painter.drawEllipse(QRect(d, d, size, size));
 
     // An arc without span draws nothing; outlining one still costs a path and a stroke per frame.

@@ -29,8 +29,15 @@ public:
     int arcDegrees = 0;
     int penAlpha = 230;
 
+    // The ring's side, which is the display's: the overlay's window is the ring's square.
+    static constexpr int Side = 176;
+
     // The square around the centre, in the ring's coordinates, that the ring never paints.
     static QRect innerSquare();
+
+    // How far from the centre a stroke of the given width reaches; the window's round shape
+    // follows it.
+    static int outerRadius(int penWidth);
 
 public Q_SLOTS:
     void onWidthChanged(QVariant value);
@@ -42,6 +49,10 @@ private Q_SLOTS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private:
+    // The stroke's inner edge stays on this circle around the centre; a wider stroke grows outwards.
+    static constexpr int InnerRadius = 66;
 };
 
 #endif // RING_H

@@ -1,6 +1,7 @@
 #include "NativeWindow.h"
 
 #include "XAtom.h"
+#include "XEvent.h"
 
 #include <QWidget>
 #include <QX11Info>
@@ -49,14 +50,9 @@ void NativeWindow::createWithoutFocus(QWidget *window)
 
 bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
 {
-    if (eventType != "xcb_generic_event_t")
-        return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
     // The window manager sends the request; any other client can send it as well.
-    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-        return false;
-    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
-    if (clientMessage->format != 32)
+    const xcb_client_message_event_t *clientMessage = XEvent::clientMessage(eventType, message);
+    if (!clientMessage)
         return false;
     xcb_connection_t *connection = QX11Info::connection();
     static const xcb_atom_t protocols = XAtom::intern(connection, "WM_PROTOCOLS");

@@ -1,6 +1,7 @@
 #include "SelectionWatch.h"
 
 #include "XAtom.h"
+#include "XEvent.h"
 
 #include <QCoreApplication>
 #include <QX11Info>
@@ -51,13 +52,8 @@ SelectionWatch::~SelectionWatch()
 
 bool SelectionWatch::nativeEventFilter(const QByteArray &eventType, void *message, long *)
 {
-    if (eventType != "xcb_generic_event_t")
-        return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    if ((event->response_type & 0x7f) != notifyEvent)
-        return false;
-    const auto *notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event);
-    if (notify->window != window || notify->selection != selectionAtom)
+    const auto *notify = XEvent::as<xcb_xfixes_selection_notify_event_t>(eventType, message, notifyEvent);
+    if (!notify || notify->window != window || notify->selection != selectionAtom)
         return false;
     // The server names no owner for a destroyed window or a departed client: the selection is free.
     Q_EMIT ownerChanged(notify->owner);

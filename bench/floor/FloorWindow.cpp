@@ -2,6 +2,8 @@
 
 #include "channel/ModeChannel.h"
 #include "channel/ModeReport.h"
+#include "channel/ModeReportLog.h"
+#include "widgets/ring.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -12,7 +14,9 @@
 
 namespace {
 
-constexpr int Side = 176;
+// As large as the overlay's window, which is the ring's square; only the header is used, the
+// product is not linked.
+constexpr int Side = ring::Side;
 constexpr int HoldMs = 4000;
 constexpr int ModeChangeMs = 1000;
 constexpr int RippleMs = 500;
@@ -72,8 +76,7 @@ FloorWindow::FloorWindow()
 void FloorWindow::receiveReport(quint32 parameter)
 {
     const ModeReport report = ModeReport::decode(parameter);
-    qDebug() << "mode:" << report.mode << ",R:" << report.red << ",G:" << report.green
-             << ",B:" << report.blue;
+    logModeReport(report);
     color = QColor(report.red, report.green, report.blue);
     if (report.mode > 3)
         return;
