@@ -27,7 +27,8 @@ void useCaptionFont()
 
 int main(int argc, char *argv[])
 {
-    DisplayPlatform::chooseBeforeApplication(argc, argv);
+    if (!DisplayPlatform::chooseBeforeApplication(argc, argv))
+        return 1;
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);

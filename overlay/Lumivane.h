@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class CompanionSupervisor;
 class PrimaryScreenWatch;
@@ -15,6 +16,7 @@ class QPropertyAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
+class WindowFade;
 class WindowShape;
 class circle;
 class iconlabel;
@@ -87,9 +89,9 @@ private:
     // Keeps the window centred on the primary screen as screens change.
     PrimaryScreenWatch *screenWatch;
 
-    // Whether the windowing system can fade the window; where it cannot, the window is simply
-    // shown and hidden.
-    bool fades;
+    // Fades the window as the windowing system allows; where nothing can, it is simply shown
+    // and hidden.
+    std::unique_ptr<WindowFade> fade;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;

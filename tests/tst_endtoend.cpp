@@ -29,6 +29,8 @@ private Q_SLOTS:
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
     void waylandSessionRunsOnX11();
+    void withoutDisplay_data();
+    void withoutDisplay();
     void channelOutlivesLoss_data();
     void channelOutlivesLoss();
     void displayAtDensity_data();
@@ -128,8 +130,48 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
         QVERIFY2(!line.startsWith("QT_QPA_PLATFORM="), line.constData());
 
     QVERIFY(overlay.stop());
+    const QByteArray path("lumivane.display: X11 through XWayland: no Wayland compositor answers\n");
+    QVERIFY2(overlay.errorOutput().startsWith(path), overlay.errorOutput().constData());
     // Left to itself, Qt would have tried its Wayland platform first and said so.
-    QVERIFY2(!overlay.errorOutput().toLower().contains("wayland"), overlay.errorOutput().constData());
+    QVERIFY2(!overlay.errorOutput().mid(path.size()).toLower().contains("wayland"),
+        overlay.errorOutput().constData());
+}
+
+void tst_EndToEnd::withoutDisplay_data()
+{
+    QTest::addColumn<QString>("sessionType");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray unset(
+        "lumivane.display: no display: DISPLAY is not set and no other display was chosen\n");
+    QTest::newRow("no display at all") << QString() << QString() << unset;
+    QTest::newRow("no X server at DISPLAY")
+        << QStringLiteral("x11") << QStringLiteral(":4071")
+        << QByteArray("lumivane.display: no display: no X server answers at DISPLAY \":4071\"\n");
+    QTest::newRow("wayland session without an X server") << QStringLiteral("wayland") << QString() << unset;
+}
+
+void tst_EndToEnd::withoutDisplay()
+{
+    QFETCH(QString, sessionType);
+    QFETCH(QString, display);
+    QFETCH(QByteArray, line);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY", "XDG_SESSION_TYPE"})
+        environment.remove(QString::fromLatin1(name));
+    if (!display.isNull())
+        environment.insert(QStringLiteral("DISPLAY"), display);
+    // No compositor of the machine's own answers either.
+    QTemporaryDir runtime;
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    if (!sessionType.isNull())
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), sessionType);
+    OverlayProcess overlay;
+    QVERIFY(overlay.launch(environment));
+    QVERIFY(overlay.process.waitForFinished(ReportTimeoutMs));
+    QCOMPARE(overlay.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(overlay.process.exitCode(), 1);
+    QCOMPARE(overlay.errorOutput(), line);
 }
 
 void tst_EndToEnd::channelOutlivesLoss_data()

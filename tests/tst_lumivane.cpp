@@ -6,7 +6,9 @@
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
+#include "windowsystem/WindowFade.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
@@ -16,6 +18,8 @@
 #include <QSequentialAnimationGroup>
 #include <QTest>
 #include <QTimer>
+
+Q_DECLARE_METATYPE(WindowFade::Method)
 
 using namespace OverlaySteps;
 
@@ -56,6 +60,8 @@ private Q_SLOTS:
     void showWhileShownStartsOver();
     void showDuringFadeOutKeepsWindow();
     void timerHidesAndSleeps();
+    void fadeCurve_data();
+    void fadeCurve();
     void showReturnsRingToRest();
     void trayActivation_data();
     void trayActivation();
@@ -229,6 +235,41 @@ void tst_Lumivane::timerHidesAndSleeps()
     QVERIFY(!window.timer->isActive());
     QCOMPARE(runningAnimations(window), 0);
     QVERIFY(window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+}
+
+void tst_Lumivane::fadeCurve_data()
+{
+    QTest::addColumn<WindowFade::Method>("method");
+    QTest::newRow("window opacity") << WindowFade::Method::WindowOpacity;
+    QTest::newRow("painted") << WindowFade::Method::Painted;
+    QTest::newRow("none") << WindowFade::Method::None;
+}
+
+// Every platform's fade runs the same length and curve as the overlay's on X11.
+void tst_Lumivane::fadeCurve()
+{
+    QFETCH(WindowFade::Method, method);
+    QWidget window;
+    WindowFade fade(&window, method);
+    window.show();
+    QPropertyAnimation *fadeIn = fade.to(1.0, 250);
+    QCOMPARE(fadeIn == nullptr, method == WindowFade::Method::None);
+    if (!fadeIn)
+        return;
+    const auto opacity = [&window, method] {
+        return method == WindowFade::Method::Painted
+            ? qobject_cast<QGraphicsOpacityEffect *>(window.graphicsEffect())->opacity()
+            : window.windowOpacity();
+    };
+    fadeIn->start(QAbstractAnimation::DeleteWhenStopped);
+    for (const int ms : {0, 50, 75, 70}) {
+        clock.advance(ms);
+        // The window keeps its opacity in steps of 1/255.
+        QVERIFY2(
+            qAbs(opacity() - fadeIn->currentTime() / 250.0) < 0.01, qPrintable(QString::number(opacity())));
+    }
+    clock.advance(250);
+    QCOMPARE(opacity(), 1.0);
 }
 
 void tst_Lumivane::showReturnsRingToRest()
