@@ -310,7 +310,7 @@ void Lumivane::playColorChange(int red, int green, int blue)
 
 void Lumivane::fadeTo(qreal endOpacity)
 {
-    QPropertyAnimation *animation = fade->to(endOpacity, FadeMs);
+    QVariantAnimation *animation = fade->to(endOpacity, FadeMs);
     if (!animation) {
         if (endOpacity == 0.0)
             hideAndForget();

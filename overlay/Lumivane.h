@@ -12,7 +12,7 @@
 class CompanionSupervisor;
 class PrimaryScreenWatch;
 class QProcess;
-class QPropertyAnimation;
+class QVariantAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
@@ -84,7 +84,7 @@ private:
     QPointer<QSequentialAnimationGroup> crossFade;
 
     // The fade-out last started, which hides the window if it runs to its end.
-    QPointer<QPropertyAnimation> fadeOut;
+    QPointer<QVariantAnimation> fadeOut;
 
     // Keeps the window centred on the primary screen as screens change.
     PrimaryScreenWatch *screenWatch;

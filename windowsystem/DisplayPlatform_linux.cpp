@@ -35,12 +35,6 @@ void setForApplication(const char *name, const char *value)
     qputenv(name, value);
 }
 
-void useLayerShell()
-{
-    saved.push_back({ShellVariable, qEnvironmentVariableIsSet(ShellVariable), qgetenv(ShellVariable)});
-    LayerShell::use();
-}
-
 // The value of one of Qt's own options on the command line, which Qt takes with one dash or two:
 // null when absent, empty when it ends the command line.
 const char *optionValue(int argc, char *argv[], const char *name)
@@ -91,7 +85,7 @@ bool takeChosen(const QByteArray &name, const char *display)
             qgetenv("WAYLAND_DISPLAY").constData());
         return false;
     case LayerShell::Answer::Offered:
-        useLayerShell();
+        LayerShell::use();
         qCInfo(lcDisplay, "%s, as chosen by the user: a layer surface", name.constData());
         return true;
     case LayerShell::Answer::WithoutLayerShell:
@@ -121,7 +115,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
         waylandSession ? LayerShell::ask(WaylandQueryMs) : LayerShell::Answer::NoCompositor;
     if (wayland == LayerShell::Answer::Offered) {
         setForApplication(PlatformVariable, "wayland");
-        useLayerShell();
+        LayerShell::use();
         qCInfo(lcDisplay, "Wayland, a layer surface: the compositor offers one");
         return true;
     }

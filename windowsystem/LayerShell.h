@@ -24,7 +24,9 @@ enum class Answer {
 Answer ask(int timeoutMs);
 
 // Before the application object exists: Qt's Wayland platform is to make its windows layer
-// surfaces. Sets QT_WAYLAND_SHELL_INTEGRATION.
+// surfaces. Sets QT_WAYLAND_SHELL_INTEGRATION, which Qt reads as it shows its first window; once
+// the overlay has been shown, the variable is put back as it was, for the processes the program
+// starts.
 void use();
 bool inUse();
 

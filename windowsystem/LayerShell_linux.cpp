@@ -2,15 +2,43 @@
 
 #include "DisplayLogging.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibrary>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
+const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
+
 bool used = false;
+bool shellWasSet = false;
+QByteArray shellBefore;
+
+// Puts QT_WAYLAND_SHELL_INTEGRATION back once the window's first frame is asked for: by then Qt
+// has read it.
+class ShellVariableRestorer : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            if (shellWasSet)
+                qputenv(ShellVariable, shellBefore);
+            else
+                qunsetenv(ShellVariable);
+            watched->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
 
 // The module with the Wayland side, installed beside the program (asked before the application
 // object exists, which would know the program's folder), or where a developer build made it.
@@ -67,6 +95,8 @@ LayerShell::Answer LayerShell::ask(int timeoutMs)
 void LayerShell::use()
 {
     if (auto *useLayerShell = resolve<void()>("lumivaneUseLayerShell")) {
+        shellWasSet = qEnvironmentVariableIsSet(ShellVariable);
+        shellBefore = qgetenv(ShellVariable);
         useLayerShell();
         used = true;
     }
@@ -79,6 +109,11 @@ bool LayerShell::inUse()
 
 void LayerShell::place(QWindow *window)
 {
+    static bool restoring = false;
+    if (!restoring) {
+        restoring = true;
+        window->installEventFilter(new ShellVariableRestorer(window));
+    }
     if (auto *placeOnOverlayLayer = resolve<void(QWindow *, QScreen *)>("lumivanePlaceOnOverlayLayer"))
         placeOnOverlayLayer(window, QGuiApplication::primaryScreen());
 }

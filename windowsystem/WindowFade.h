@@ -3,8 +3,7 @@
 
 #include <QString>
 
-class QGraphicsOpacityEffect;
-class QPropertyAnimation;
+class QVariantAnimation;
 class QWidget;
 
 // Fades a top-level window in and out the one way its windowing system lets it: through the
@@ -28,12 +27,17 @@ public:
 
     // A fade from the other end to the given opacity (0 or 1), linear, not yet started; owned by
     // the window, so that a fade still running at exit goes with it. Null where nothing fades.
-    QPropertyAnimation *to(qreal endOpacity, int durationMs);
+    QVariantAnimation *to(qreal endOpacity, int durationMs);
+
+    // The window's opacity as the fade has left it: 1 where nothing fades.
+    qreal opacity() const;
 
 private:
     QWidget *window;
     Method used;
-    QGraphicsOpacityEffect *painted = nullptr;
+    // Painted last, over everything else the window draws: scales what lies beneath by the
+    // fade's opacity.
+    QWidget *curtain = nullptr;
 };
 
 #endif // WINDOWFADE_H
