@@ -2,6 +2,7 @@
 #include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
+#include "support/SwaySession.h"
 #include "support/XProbe.h"
 
 #include <QDBusConnection>
@@ -94,6 +95,8 @@ private Q_SLOTS:
     void trayItem_data();
     void trayItem();
     void waylandPlatform();
+    void onSway_data();
+    void onSway();
     void calls_data();
     void calls();
     void flood();
@@ -250,9 +253,9 @@ void tst_OverlayBus::trayItem()
 
 void tst_OverlayBus::waylandPlatform()
 {
-    // Forced onto Wayland by the user, the overlay takes reports over the bus alone, and its window,
-    // which Wayland gives no opacity, is shown and hidden without fades (and without a warning at
-    // each of their frames).
+    // Forced onto Wayland by the user, on a compositor without a layer shell, the overlay takes
+    // reports over the bus alone, and its window, which Wayland gives no opacity, fades in its own
+    // painting (without a warning at each frame).
     const QString socket = QStringLiteral("lumivane-wayland");
     QProcess weston;
     weston.start(QStringLiteral("weston"),
@@ -277,6 +280,40 @@ void tst_OverlayBus::waylandPlatform()
         onWayland.errorOutput().constData());
     weston.terminate();
     QVERIFY(weston.waitForFinished(10000));
+}
+
+// sway with its windows tiled: the overlay is neither a window in its tree nor takes the focus from
+// the user's, and lies centred on the screen, as a layer surface or unmanaged on XWayland.
+void tst_OverlayBus::onSway_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("layer surface") << QString()
+                                   << QByteArray("Wayland, a layer surface: the compositor offers one");
+    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user");
+}
+
+void tst_OverlayBus::onSway()
+{
+    QFETCH(QString, platform);
+    QFETCH(QByteArray, path);
+    SwaySession sway;
+    QVERIFY(sway.start());
+    QProcessEnvironment chosen;
+    if (!platform.isNull())
+        chosen.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    QProcess onSway;
+    sway.launch(&onSway, QStringLiteral(LUMIVANE_PROGRAM), {QStringLiteral("-s")}, chosen);
+    // The dark disc at the centre of the 1280 x 800 screen, the user's window around it.
+    QTRY_VERIFY_WITH_TIMEOUT(qGray(sway.screen().pixel(640, 400)) < 64, 20000);
+    const QImage screen = sway.screen();
+    QVERIFY(qGray(screen.pixel(640 + 110, 400)) > 192 && qGray(screen.pixel(640 - 110, 400)) > 192);
+    QVERIFY(qGray(screen.pixel(640, 400 + 110)) > 192 && qGray(screen.pixel(640, 400 - 110)) > 192);
+    QCOMPARE(sway.focusedName(), QStringLiteral("Event Tester"));
+    QVERIFY(!sway.tree().contains("umivane"));
+    onSway.terminate();
+    QVERIFY(onSway.waitForFinished(20000));
+    QVERIFY2(onSway.readAllStandardError().startsWith("lumivane.display: " + path + '\n'), path.constData());
 }
 
 void tst_OverlayBus::calls_data()
