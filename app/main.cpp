@@ -52,6 +52,7 @@ int main(int argc, char *argv[])
     InstanceGuard instanceGuard;
     if (instanceGuard.acquire() == InstanceGuard::Result::AlreadyRunning)
         return 0;
+    DisplayPlatform::sayWhichDisplay();
 
     useCaptionFont();
 

@@ -6,10 +6,14 @@
 // chose a platform (QT_QPA_PLATFORM, or -platform on the command line).
 namespace DisplayPlatform {
 
-// Called before the application object is made; may set QT_QPA_PLATFORM for it, and writes one
-// line saying which display the program takes and why. False, after one line naming the
-// problem, when no display can be reached: the application object would abort the program.
+// Called before the application object is made; may set QT_QPA_PLATFORM for it. False, after one
+// line naming the problem, when no display can be reached: the application object would abort
+// the program.
 bool chooseBeforeApplication(int argc, char *argv[]);
+
+// Writes one line saying which display the program took and why; called once the program knows
+// that it is the one instance, since a second start says nothing.
+void sayWhichDisplay();
 
 // Called once the application object exists: puts QT_QPA_PLATFORM back as it was, so that the
 // processes the program starts inherit the user's environment.

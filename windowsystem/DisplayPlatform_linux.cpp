@@ -29,6 +29,9 @@ struct Saved
 };
 std::vector<Saved> saved;
 
+// Which display was taken, and why.
+QByteArray choice;
+
 void setForApplication(const char *name, const char *value)
 {
     saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
@@ -76,7 +79,7 @@ bool takeChosen(const QByteArray &name, const char *display)
         return noXServer(display);
     // A shell integration the user chose stays theirs.
     if (!name.startsWith("wayland") || !qEnvironmentVariableIsEmpty(ShellVariable)) {
-        qCInfo(lcDisplay, "%s, as chosen by the user", name.constData());
+        choice = name + ", as chosen by the user";
         return true;
     }
     switch (LayerShell::ask(WaylandQueryMs)) {
@@ -86,15 +89,13 @@ bool takeChosen(const QByteArray &name, const char *display)
         return false;
     case LayerShell::Answer::Offered:
         LayerShell::use();
-        qCInfo(lcDisplay, "%s, as chosen by the user: a layer surface", name.constData());
+        choice = name + ", as chosen by the user: a layer surface";
         return true;
     case LayerShell::Answer::WithoutLayerShell:
     case LayerShell::Answer::Unavailable:
         break;
     }
-    qCInfo(lcDisplay,
-        "%s, as chosen by the user: a window the compositor places, which offers no layer shell",
-        name.constData());
+    choice = name + ", as chosen by the user: a window the compositor places, which offers no layer shell";
     return true;
 }
 
@@ -116,28 +117,33 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     if (wayland == LayerShell::Answer::Offered) {
         setForApplication(PlatformVariable, "wayland");
         LayerShell::use();
-        qCInfo(lcDisplay, "Wayland, a layer surface: the compositor offers one");
+        choice = "Wayland, a layer surface: the compositor offers one";
         return true;
     }
     if (xServerAnswers(display)) {
         if (!waylandSession) {
-            qCInfo(lcDisplay, "X11");
+            choice = "X11";
             return true;
         }
         setForApplication(PlatformVariable, "xcb");
         if (wayland == LayerShell::Answer::WithoutLayerShell)
-            qCInfo(lcDisplay, "X11 through XWayland: the Wayland compositor offers no layer shell");
+            choice = "X11 through XWayland: the Wayland compositor offers no layer shell";
         else
-            qCInfo(lcDisplay, "X11 through XWayland: no Wayland compositor answers");
+            choice = "X11 through XWayland: no Wayland compositor answers";
         return true;
     }
     if (wayland == LayerShell::Answer::WithoutLayerShell) {
         setForApplication(PlatformVariable, "wayland");
-        qCInfo(lcDisplay,
-            "Wayland, a window the compositor places: it offers no layer shell, and no X server runs");
+        choice = "Wayland, a window the compositor places: it offers no layer shell, and no X server runs";
         return true;
     }
     return noXServer(display);
+}
+
+void DisplayPlatform::sayWhichDisplay()
+{
+    if (!choice.isEmpty())
+        qCInfo(lcDisplay, "%s", choice.constData());
 }
 
 void DisplayPlatform::restoreEnvironment()

@@ -9,3 +9,5 @@ bool DisplayPlatform::chooseBeforeApplication(int, char *[])
 }
 
 void DisplayPlatform::restoreEnvironment() { }
+
+void DisplayPlatform::sayWhichDisplay() { }

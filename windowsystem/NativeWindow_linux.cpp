@@ -63,7 +63,7 @@ void NativeWindow::raise(QWidget *window)
     // A layer surface is made anew at each show, on the output that is primary by then.
     if (LayerShell::inUse())
         LayerShell::place(window->windowHandle());
-    else
+    else if (QX11Info::isPlatformX11())
         window->raise();
 }
 
