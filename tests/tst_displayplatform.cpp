@@ -26,22 +26,10 @@ void setVariable(const char *name, const QByteArray &value)
         qputenv(name, value);
 }
 
-bool choose(const QStringList &arguments)
-{
-    std::vector<QByteArray> storage;
-    std::vector<char *> argv;
-    for (const QString &argument : arguments)
-        storage.push_back(argument.toLocal8Bit());
-    for (QByteArray &argument : storage)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    return DisplayPlatform::chooseBeforeApplication(int(arguments.size()), argv.data());
-}
-
 } // namespace
 
 // The choice of the windowing system before the application object exists, the environment
-// left behind for child processes, the refusal to start without a display, and the fades.
+// left behind for child processes, and the fades.
 class tst_DisplayPlatform : public QObject
 {
     Q_OBJECT
@@ -51,8 +39,6 @@ private Q_SLOTS:
     void cleanup();
     void choice_data();
     void choice();
-    void withoutDisplay_data();
-    void withoutDisplay();
     void fadeMethod_data();
     void fadeMethod();
 
@@ -126,43 +112,21 @@ void tst_DisplayPlatform::choice()
     setVariable("QT_QPA_PLATFORM", platform);
     setVariable("WAYLAND_DISPLAY", waylandDisplay);
     setVariable("XDG_SESSION_TYPE", sessionType);
-    choose(arguments);
+    std::vector<QByteArray> storage;
+    std::vector<char *> argv;
+    for (const QString &argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    for (QByteArray &argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    DisplayPlatform::chooseBeforeApplication(int(arguments.size()), argv.data());
     QCOMPARE(variable("QT_QPA_PLATFORM"), chosen.isNull() ? platform : chosen);
     DisplayPlatform::restoreEnvironment();
     QCOMPARE(variable("QT_QPA_PLATFORM"), platform);
     QCOMPARE(variable("QT_QPA_PLATFORM").isNull(), platform.isNull());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
-}
-
-void tst_DisplayPlatform::withoutDisplay_data()
-{
-    QTest::addColumn<QByteArray>("platform");
-    QTest::addColumn<QByteArray>("display");
-    QTest::addColumn<QStringList>("arguments");
-    const QByteArray none(":4071");
-    const QStringList plain {QStringLiteral("lumivane")};
-    QTest::newRow("no display at all") << QByteArray() << QByteArray() << plain;
-    QTest::newRow("no X server at DISPLAY") << QByteArray() << none << plain;
-    QTest::newRow("user chose xcb") << QByteArray("xcb") << none << plain;
-    QTest::newRow("user chose wayland, no compositor")
-        << QByteArray("wayland") << qgetenv("DISPLAY") << plain;
-    QTest::newRow("-display names no X server")
-        << QByteArray() << qgetenv("DISPLAY")
-        << (plain + QStringList {QStringLiteral("-display"), QString::fromLatin1(none)});
-}
-
-void tst_DisplayPlatform::withoutDisplay()
-{
-    QFETCH(QByteArray, platform);
-    QFETCH(QByteArray, display);
-    QFETCH(QStringList, arguments);
-    setVariable("QT_QPA_PLATFORM", platform);
-    setVariable("DISPLAY", display);
-    qputenv("XDG_SESSION_TYPE", "wayland");
-    qunsetenv("WAYLAND_DISPLAY");
-    QVERIFY(!choose(arguments));
-    QCOMPARE(variable("QT_QPA_PLATFORM"), platform);
 }
 
 void tst_DisplayPlatform::fadeMethod_data()

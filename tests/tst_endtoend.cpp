@@ -139,30 +139,39 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
 
 void tst_EndToEnd::withoutDisplay_data()
 {
-    QTest::addColumn<QString>("display");
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("line");
+    const QByteArray noX("no X server answers at DISPLAY \":4071\"");
     QTest::newRow("wayland session, no display at all")
-        << QString() << QByteArray("no display: DISPLAY is not set and no other display was chosen");
-    QTest::newRow("no X server at DISPLAY")
-        << QStringLiteral(":4071") << QByteArray("no display: no X server answers at DISPLAY \":4071\"");
+        << words("XDG_SESSION_TYPE=wayland") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("no X server at DISPLAY") << words("DISPLAY=:4071") << QStringList() << noX;
+    QTest::newRow("user chose xcb") << words("DISPLAY=:4071 QT_QPA_PLATFORM=xcb") << QStringList() << noX;
+    QTest::newRow("-display") << QStringList() << words("-display :4071") << noX;
+    QTest::newRow("user chose wayland")
+        << words("QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=none") << QStringList()
+        << QByteArray("no Wayland compositor answers at WAYLAND_DISPLAY \"none\"");
 }
 
 void tst_EndToEnd::withoutDisplay()
 {
-    QFETCH(QString, display);
+    QFETCH(QStringList, variables);
+    QFETCH(QStringList, arguments);
     QFETCH(QByteArray, line);
     QTemporaryDir runtime;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    environment.insert(QStringLiteral("DISPLAY"), display);
+    for (const QString &variable : variables)
+        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     OverlayProcess overlay;
-    QVERIFY(overlay.launch(environment));
+    QVERIFY(overlay.launch(environment, arguments));
     QVERIFY(overlay.process.waitForFinished(ReportTimeoutMs));
     QCOMPARE(overlay.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(overlay.process.exitCode(), 1);
-    QCOMPARE(overlay.errorOutput(), "lumivane.display: " + line + '\n');
+    QCOMPARE(overlay.errorOutput(), "lumivane.display: no display: " + line + '\n');
 }
 
 void tst_EndToEnd::channelOutlivesLoss_data()

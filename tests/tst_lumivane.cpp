@@ -233,8 +233,7 @@ void tst_Lumivane::timerHidesAndSleeps()
     QVERIFY(window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
 }
 
-// Where the window has no opacity of its own, its fade is painted, with the same length and curve,
-// over everything the window draws (its children with effects of their own included).
+// Where the window has no opacity, its fade is painted over all it draws, with the same curve.
 void tst_Lumivane::paintedFade()
 {
     QWidget window;

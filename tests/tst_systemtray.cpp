@@ -181,8 +181,7 @@ void tst_SystemTray::activation()
     QCOMPARE(window.isVisible(), shows);
     QCOMPARE(window.timer->isActive(), shows);
     if (shows) {
-        // Shown at once where nothing would show a fade (this test's offscreen platform), with the
-        // hold of a shown overlay.
+        // Shown at once on this test's offscreen platform, which has no fades; a shown overlay's hold.
         QCOMPARE(window.windowOpacity(), 1.0);
         QCOMPARE(window.timer->interval(), 4000);
     }
