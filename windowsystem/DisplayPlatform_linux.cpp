@@ -4,7 +4,6 @@
 #include "LayerShell.h"
 
 #include <QByteArray>
-#include <QGuiApplication>
 
 #include <xcb/xcb.h>
 
