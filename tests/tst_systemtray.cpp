@@ -182,8 +182,7 @@ void tst_SystemTray::activation()
     QCOMPARE(window.isVisible(), shows);
     QCOMPARE(window.timer->isActive(), shows);
     if (shows) {
-        // The fade-in begun from transparent (shown at once where nothing fades: offscreen), and the
-        // hold of a shown overlay.
+        // The fade-in begun from transparent, where windows fade (not offscreen), and a shown hold.
         const bool fades = WindowFade::methodFor(QGuiApplication::platformName()) != WindowFade::Method::None;
         QCOMPARE(window.windowOpacity(), fades ? 0.0 : 1.0);
         QCOMPARE(window.timer->interval(), 4000);
