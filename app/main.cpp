@@ -32,7 +32,8 @@ int main(int argc, char *argv[])
 {
     const WarningLog warningLog;
     BusAutolaunch::prevent();
-    DisplayPlatform::chooseBeforeApplication(argc, argv);
+    if (!DisplayPlatform::chooseBeforeApplication(argc, argv))
+        return 1;
     // The overlay draws nothing with OpenGL. Plain raster windows spare it the OpenGL stack
     // (tens of MiB) that the X11 platform otherwise loads when the first window is created.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
     InstanceGuard instanceGuard;
     if (instanceGuard.acquire() == InstanceGuard::Result::AlreadyRunning)
         return 0;
+    DisplayPlatform::sayWhichDisplay();
 
     useCaptionFont();
 

@@ -15,9 +15,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${LUMIVANE_SUPPORT_HOST}/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The libraries from the binaries; the captions need a CJK font, the icons the theme they extend.
+# The libraries from the binaries; the captions need a CJK font, the icons the theme they extend;
+# the overlay as a layer surface on Wayland needs Qt's Wayland platform and its layer-shell
+# integration, plugins that no binary links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, hicolor-icon-theme")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, hicolor-icon-theme, layer-shell-qt, qtwayland5")
 set(CPACK_STRIP_FILES ON)
 # Installed with DESTDIR, so that the install step sees the prefix /usr and writes the D-Bus
 # service file for /usr/bin/lumivane.

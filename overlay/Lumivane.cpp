@@ -11,8 +11,8 @@
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
-#include "windowsystem/DisplayPlatform.h"
 #include "windowsystem/NativeWindow.h"
+#include "windowsystem/WindowFade.h"
 #include "windowsystem/WindowShape.h"
 
 #include <QDebug>
@@ -71,7 +71,6 @@ QPropertyAnimation *alphaFade(iconlabel *label, int from, int to)
 
 Lumivane::Lumivane(QWidget *parent)
     : QWidget(parent)
-    , fades(DisplayPlatform::hasWindowOpacity())
 {
     screenWatch = new PrimaryScreenWatch(this);
     const QRect screen = screenWatch->geometry();
@@ -80,6 +79,7 @@ Lumivane::Lumivane(QWidget *parent)
     setGeometry(geometryFor(screen));
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
+    fade = std::make_unique<WindowFade>(this);
 
     tray = new SystemTray(this);
     tray->setVisible(true);
@@ -200,6 +200,7 @@ void Lumivane::showapp()
     ringWidget->arcDegrees = 0;
     followRingOutline(4);
     fadeTo(1.0);
+    NativeWindow::raise(this);
     showNormal();
     timer->start(ModeChangeHoldMs);
 }
@@ -316,22 +317,18 @@ void Lumivane::playColorChange(int red, int green, int blue)
 
 void Lumivane::fadeTo(qreal endOpacity)
 {
-    if (!fades) {
+    QVariantAnimation *animation = fade->to(endOpacity, FadeMs);
+    if (!animation) {
         if (endOpacity == 0.0)
             hideAndForget();
         return;
     }
     // Starting a fade stops the one still running; only a fade-out that runs to its end hides.
-    // Parented to the window so that a fade still running at exit goes with it.
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(FadeMs);
-    fade->setStartValue(1.0 - endOpacity);
-    fade->setEndValue(endOpacity);
     if (endOpacity == 0.0) {
-        fadeOut = fade;
-        connect(fade, &QAbstractAnimation::finished, this, &Lumivane::hideAndForget);
+        fadeOut = animation;
+        connect(animation, &QAbstractAnimation::finished, this, &Lumivane::hideAndForget);
     }
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void Lumivane::hideAndForget()

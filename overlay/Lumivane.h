@@ -7,14 +7,16 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class CompanionSupervisor;
 class PrimaryScreenWatch;
 class QProcess;
-class QPropertyAnimation;
+class QVariantAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
 class SystemTray;
+class WindowFade;
 class WindowShape;
 class circle;
 class iconlabel;
@@ -82,14 +84,14 @@ private:
     QPointer<QSequentialAnimationGroup> crossFade;
 
     // The fade-out last started, which hides the window if it runs to its end.
-    QPointer<QPropertyAnimation> fadeOut;
+    QPointer<QVariantAnimation> fadeOut;
 
     // Keeps the window centred on the primary screen as screens change.
     PrimaryScreenWatch *screenWatch;
 
-    // Whether the windowing system can fade the window; where it cannot, the window is simply
-    // shown and hidden.
-    bool fades;
+    // Fades the window as the windowing system allows; where nothing can, it is simply shown
+    // and hidden.
+    std::unique_ptr<WindowFade> fade;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;

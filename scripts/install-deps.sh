@@ -9,6 +9,8 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev libxcb-xfixes0-dev
     # translations: Qt Linguist's CMake package and lrelease (also for the Windows build)
     qttools5-dev qttools5-dev-tools
+    # the Wayland side: layer surfaces (LayerShellQt), the registry query (libwayland-client)
+    liblayershellqtinterface-dev libwayland-dev
     # run: a CJK font for the captions, the xcb platform's own needs
     fonts-wqy-microhei
     # tests: X server, screenshots, window tools
@@ -21,6 +23,9 @@ packages=(
     # session bus tests: the real clients (busctl, gdbus) and the activation environment's tool;
     # a headless Wayland compositor and Qt's Wayland platform, for a user who forces it
     systemd libglib2.0-bin dbus-bin weston qtwayland5
+    # the desktops users run: sway headless (with XWayland), its screenshots and tree, the
+    # layer-shell integration, the compositor's globals
+    sway xwayland grim layer-shell-qt wayland-utils
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
     # and calls the overlay on it
     libxcb-damage0-dev dbus-daemon libdbus-1-dev

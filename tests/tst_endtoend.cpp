@@ -29,6 +29,8 @@ private Q_SLOTS:
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
     void waylandSessionRunsOnX11();
+    void withoutDisplay_data();
+    void withoutDisplay();
     void channelOutlivesLoss_data();
     void channelOutlivesLoss();
     void displayAtDensity_data();
@@ -128,8 +130,48 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
         QVERIFY2(!line.startsWith("QT_QPA_PLATFORM="), line.constData());
 
     QVERIFY(overlay.stop());
+    const QByteArray path("lumivane.display: X11 through XWayland: no Wayland compositor answers\n");
+    QVERIFY2(overlay.errorOutput().startsWith(path), overlay.errorOutput().constData());
     // Left to itself, Qt would have tried its Wayland platform first and said so.
-    QVERIFY2(!overlay.errorOutput().toLower().contains("wayland"), overlay.errorOutput().constData());
+    QVERIFY2(!overlay.errorOutput().mid(path.size()).toLower().contains("wayland"),
+        overlay.errorOutput().constData());
+}
+
+void tst_EndToEnd::withoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("variables");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray noX("no X server answers at DISPLAY \":4071\"");
+    QTest::newRow("wayland session, no display at all")
+        << words("XDG_SESSION_TYPE=wayland") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("no X server at DISPLAY") << words("DISPLAY=:4071") << QStringList() << noX;
+    QTest::newRow("user chose xcb") << words("DISPLAY=:4071 QT_QPA_PLATFORM=xcb") << QStringList() << noX;
+    QTest::newRow("-display") << QStringList() << words("-display :4071") << noX;
+    QTest::newRow("user chose wayland")
+        << words("QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=none") << QStringList()
+        << QByteArray("no Wayland compositor answers at WAYLAND_DISPLAY \"none\"");
+}
+
+void tst_EndToEnd::withoutDisplay()
+{
+    QFETCH(QStringList, variables);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, line);
+    QTemporaryDir runtime;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    for (const QString &variable : variables)
+        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    OverlayProcess overlay;
+    QVERIFY(overlay.launch(environment, arguments));
+    QVERIFY(overlay.process.waitForFinished(ReportTimeoutMs));
+    QCOMPARE(overlay.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(overlay.process.exitCode(), 1);
+    QCOMPARE(overlay.errorOutput(), "lumivane.display: no display: " + line + '\n');
 }
 
 void tst_EndToEnd::channelOutlivesLoss_data()

@@ -6,6 +6,7 @@
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
+#include "windowsystem/WindowFade.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -56,6 +57,7 @@ private Q_SLOTS:
     void showWhileShownStartsOver();
     void showDuringFadeOutKeepsWindow();
     void timerHidesAndSleeps();
+    void paintedFade();
     void showReturnsRingToRest();
     void trayActivation_data();
     void trayActivation();
@@ -229,6 +231,27 @@ void tst_Lumivane::timerHidesAndSleeps()
     QVERIFY(!window.timer->isActive());
     QCOMPARE(runningAnimations(window), 0);
     QVERIFY(window.findChildren<QPropertyAnimation *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+}
+
+// Where the window has no opacity, its fade is painted over all it draws, with the same curve.
+void tst_Lumivane::paintedFade()
+{
+    QWidget window;
+    window.setAutoFillBackground(true);
+    window.setPalette(QPalette(Qt::red));
+    WindowFade fade(&window, WindowFade::Method::Painted);
+    window.show();
+    fade.to(1.0, 250)->start(QAbstractAnimation::DeleteWhenStopped);
+    QImage drawn(window.size(), QImage::Format_ARGB32_Premultiplied);
+    for (const int ms : {0, 50, 75, 70}) {
+        clock.advance(ms);
+        drawn.fill(Qt::transparent);
+        window.render(&drawn);
+        QCOMPARE(qAlpha(drawn.pixel(5, 5)), qRound(fade.opacity() * 255));
+    }
+    QCOMPARE(fade.opacity(), 0.78);
+    clock.advance(250);
+    QCOMPARE(fade.opacity(), 1.0);
 }
 
 void tst_Lumivane::showReturnsRingToRest()

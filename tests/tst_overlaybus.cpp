@@ -10,6 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,7 +21,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -122,6 +129,8 @@ private Q_SLOTS:
     void trayItem_data();
     void trayItem();
     void waylandPlatform();
+    void onSway_data();
+    void onSway();
     void calls_data();
     void calls();
     void interfaceFile();
@@ -279,9 +288,9 @@ void tst_OverlayBus::trayItem()
 
 void tst_OverlayBus::waylandPlatform()
 {
-    // Forced onto Wayland by the user, the overlay takes reports over the bus alone, and its window,
-    // which Wayland gives no opacity, is shown and hidden without fades (and without a warning at
-    // each of their frames).
+    // Forced onto Wayland by the user, on a compositor without a layer shell, the overlay takes
+    // reports over the bus alone, and its window, which Wayland gives no opacity, fades in its own
+    // painting (without a warning at each frame).
     const QString socket = QStringLiteral("lumivane-wayland");
     QProcess weston;
     weston.start(QStringLiteral("weston"),
@@ -306,6 +315,101 @@ void tst_OverlayBus::waylandPlatform()
         onWayland.errorOutput().constData());
     weston.terminate();
     QVERIFY(weston.waitForFinished(10000));
+}
+
+// sway tiles its windows: the overlay is no window of its tree, leaves the focus to the user's (xev),
+// and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody.
+void tst_OverlayBus::onSway_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("layer surface") << QString()
+                                   << QByteArray("Wayland, a layer surface: the compositor offers one");
+    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user");
+}
+
+void tst_OverlayBus::onSway()
+{
+    QFETCH(QString, platform);
+    QFETCH(QByteArray, path);
+    QTemporaryDir home(QStringLiteral("/tmp/lumivane-sway-XXXXXX"));
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QVERIFY(QDir().mkdir(runtime) &&
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QFile config(home.path() + QStringLiteral("/config"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    // The session's environment is written down by a program that sway starts.
+    config.write("xwayland enable\noutput HEADLESS-1 resolution 1280x800\nexec sh -c 'env >$HOME/env.tmp; mv "
+                 "$HOME/env.tmp $HOME/env; exec xev'\n");
+    config.close();
+    const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    for (const QString &file : {home.path(), runtime, config.fileName()})
+        QVERIFY(!nobody || chown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
+    const QStringList asUser = nobody
+        ? QStringList {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
+              QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")}
+        : QStringList();
+    const auto start = [&asUser](QProcess &process, const QStringList &command,
+                           const QProcessEnvironment &environment) {
+        QStringList words = asUser + command;
+        process.setProcessEnvironment(environment);
+        process.start(words.takeFirst(), words);
+    };
+    QProcessEnvironment environment;
+    for (const QString &variable :
+        words("PATH=/usr/bin:/bin WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1"))
+        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess sway;
+    start(sway, {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()}, environment);
+    QFile written(home.path() + QStringLiteral("/env"));
+    QTRY_VERIFY_WITH_TIMEOUT(written.exists(), 20000);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    for (const QByteArray &line : written.readAll().split('\n')) {
+        if (line.contains('='))
+            environment.insert(QString::fromLocal8Bit(line.left(line.indexOf('='))),
+                QString::fromLocal8Bit(line.mid(line.indexOf('=') + 1)));
+    }
+    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    environment.insert(QStringLiteral("TMPDIR"), home.path());
+    const auto output = [&](const QStringList &command) {
+        QProcess process;
+        start(process, command, environment);
+        process.waitForFinished(20000);
+        return process.readAllStandardOutput();
+    };
+    std::function<QString(const QJsonObject &)> focusedIn = [&focusedIn](const QJsonObject &node) {
+        QString name =
+            node[QLatin1String("focused")].toBool() ? node[QLatin1String("name")].toString() : QString();
+        for (const QJsonValue child : node[QLatin1String("nodes")].toArray())
+            name += focusedIn(child.toObject());
+        return name;
+    };
+    const auto focused = [&output, &focusedIn] {
+        return focusedIn(QJsonDocument::fromJson(
+            output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")}))
+                             .object());
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
+
+    if (!platform.isNull())
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    QProcess onSway;
+    start(onSway, {QStringLiteral(LUMIVANE_PROGRAM), QStringLiteral("-s")}, environment);
+    const auto screen = [&output] {
+        return QImage::fromData(output({QStringLiteral("grim"), QStringLiteral("-")}), "PNG");
+    };
+    // The dark disc at the centre of the 1280 x 800 screen, the user's window around the ring.
+    QTRY_VERIFY_WITH_TIMEOUT(qGray(screen().pixel(640, 400)) < 64, 20000);
+    QVERIFY(qGray(screen().pixel(750, 400)) > 192 && qGray(screen().pixel(640, 290)) > 192);
+    QCOMPARE(focused(), QStringLiteral("Event Tester"));
+    QVERIFY(!output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")})
+                 .contains("umivane"));
+    onSway.terminate();
+    sway.terminate();
+    QVERIFY(onSway.waitForFinished(20000) && sway.waitForFinished(20000));
+    QVERIFY2(onSway.readAllStandardError().startsWith("lumivane.display: " + path + '\n'), path.constData());
 }
 
 void tst_OverlayBus::calls_data()

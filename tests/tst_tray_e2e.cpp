@@ -286,6 +286,10 @@ void tst_TrayEndToEnd::showingLeavesFocus()
             QStringLiteral("5"), QStringLiteral("5"), QStringLiteral("click"), QStringLiteral("1")});
     }
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(overlay), WaitMs);
+    // Not managed: the window manager has not framed it, and it lies above the user's window.
+    QCOMPARE(probe.parentOf(overlay), probe.root());
+    const QList<xcb_window_t> stack = probe.windowsBelow(probe.root());
+    QVERIFY(stack.indexOf(overlay) > stack.indexOf(user));
 
     runXdotool({QStringLiteral("type"), QStringLiteral("lumi")});
     QTRY_COMPARE_WITH_TIMEOUT(userWindowText().count("KeyPress event"), keys + 4, WaitMs);

@@ -6,16 +6,18 @@
 // chose a platform (QT_QPA_PLATFORM, or -platform on the command line).
 namespace DisplayPlatform {
 
-// Called before the application object is made; may set QT_QPA_PLATFORM for it.
-void chooseBeforeApplication(int argc, char *argv[]);
+// Called before the application object is made; may set QT_QPA_PLATFORM for it. False, after one
+// line naming the problem, when no display can be reached: the application object would abort
+// the program.
+bool chooseBeforeApplication(int argc, char *argv[]);
+
+// Writes one line saying which display the program took and why; called once the program knows
+// that it is the one instance, since a second start says nothing.
+void sayWhichDisplay();
 
 // Called once the application object exists: puts QT_QPA_PLATFORM back as it was, so that the
 // processes the program starts inherit the user's environment.
 void restoreEnvironment();
-
-// Whether the windowing system lets the program set its windows' opacity, which the overlay's
-// fades need. Asked once the application object exists.
-bool hasWindowOpacity();
 
 } // namespace DisplayPlatform
 

@@ -1,57 +1,158 @@
 #include "DisplayPlatform.h"
 
+#include "DisplayLogging.h"
+#include "LayerShell.h"
+
 #include <QByteArray>
-#include <QGuiApplication>
+
+#include <xcb/xcb.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
 const char PlatformVariable[] = "QT_QPA_PLATFORM";
+const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
 
-bool changed = false;
-// Set but empty counts as unset for Qt, yet is restored as it was.
-bool wasSet = false;
+// Long enough for a compositor's answer on a loaded machine, short enough not to be felt at login.
+constexpr int WaylandQueryMs = 250;
 
-bool platformOnCommandLine(int argc, char *argv[])
+// A variable set for the application object alone, and how it was before. Set but empty counts as
+// unset for Qt, yet is restored as it was.
+struct Saved
 {
-    // Qt takes the option with one dash or two.
+    const char *name;
+    bool wasSet;
+    QByteArray value;
+};
+std::vector<Saved> saved;
+
+// Which display was taken, and why.
+QByteArray choice;
+
+void setForApplication(const char *name, const char *value)
+{
+    saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    qputenv(name, value);
+}
+
+// The value of one of Qt's own options on the command line, which Qt takes with one dash or two:
+// null when absent, empty when it ends the command line.
+const char *optionValue(int argc, char *argv[], const char *name)
+{
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
-            return true;
+        const char *word = argv[i];
+        if (word[0] != '-')
+            continue;
+        word += word[1] == '-' ? 2 : 1;
+        if (std::strcmp(word, name) == 0)
+            return i + 1 < argc ? argv[i + 1] : "";
     }
+    return nullptr;
+}
+
+// Whether an X server answers at the display name (DISPLAY when null). Qt's X11 platform aborts
+// the program when none does.
+bool xServerAnswers(const char *display)
+{
+    xcb_connection_t *connection = xcb_connect(display, nullptr);
+    const bool answers = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    return answers;
+}
+
+bool noXServer(const char *display)
+{
+    const QByteArray name = display ? QByteArray(display) : qgetenv("DISPLAY");
+    if (name.isEmpty())
+        qCCritical(lcDisplay, "no display: DISPLAY is not set and no other display was chosen");
+    else
+        qCCritical(lcDisplay, "no display: no X server answers at DISPLAY \"%s\"", name.constData());
     return false;
+}
+
+bool takeChosen(const QByteArray &name, const char *display)
+{
+    if (name == "xcb" && !xServerAnswers(display))
+        return noXServer(display);
+    // A shell integration the user chose stays theirs.
+    if (!name.startsWith("wayland") || !qEnvironmentVariableIsEmpty(ShellVariable)) {
+        choice = name + ", as chosen by the user";
+        return true;
+    }
+    switch (LayerShell::ask(WaylandQueryMs)) {
+    case LayerShell::Answer::NoCompositor:
+        qCCritical(lcDisplay, "no display: no Wayland compositor answers at WAYLAND_DISPLAY \"%s\"",
+            qgetenv("WAYLAND_DISPLAY").constData());
+        return false;
+    case LayerShell::Answer::Offered:
+        LayerShell::use();
+        choice = name + ", as chosen by the user: a layer surface";
+        return true;
+    case LayerShell::Answer::WithoutLayerShell:
+    case LayerShell::Answer::Unavailable:
+        break;
+    }
+    choice = name + ", as chosen by the user: a window the compositor places, which offers no layer shell";
+    return true;
 }
 
 } // namespace
 
-void DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
+bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
 {
-    if (!qEnvironmentVariableIsEmpty(PlatformVariable) || platformOnCommandLine(argc, argv))
-        return;
+    const char *display = optionValue(argc, argv, "display");
+    const char *platformOption = optionValue(argc, argv, "platform");
+    const QByteArray chosen = platformOption ? QByteArray(platformOption) : qgetenv(PlatformVariable);
+    // Whatever follows a colon is the platform's own arguments.
+    if (platformOption || !chosen.isEmpty())
+        return takeChosen(chosen.split(':').constFirst(), display);
+
     const bool waylandSession =
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
-    if (!waylandSession)
-        return;
-    wasSet = qEnvironmentVariableIsSet(PlatformVariable);
-    qputenv(PlatformVariable, "xcb");
-    changed = true;
+    const LayerShell::Answer wayland =
+        waylandSession ? LayerShell::ask(WaylandQueryMs) : LayerShell::Answer::NoCompositor;
+    if (wayland == LayerShell::Answer::Offered) {
+        setForApplication(PlatformVariable, "wayland");
+        LayerShell::use();
+        choice = "Wayland, a layer surface: the compositor offers one";
+        return true;
+    }
+    if (xServerAnswers(display)) {
+        if (!waylandSession) {
+            choice = "X11";
+            return true;
+        }
+        setForApplication(PlatformVariable, "xcb");
+        if (wayland == LayerShell::Answer::WithoutLayerShell)
+            choice = "X11 through XWayland: the Wayland compositor offers no layer shell";
+        else
+            choice = "X11 through XWayland: no Wayland compositor answers";
+        return true;
+    }
+    if (wayland == LayerShell::Answer::WithoutLayerShell) {
+        setForApplication(PlatformVariable, "wayland");
+        choice = "Wayland, a window the compositor places: it offers no layer shell, and no X server runs";
+        return true;
+    }
+    return noXServer(display);
+}
+
+void DisplayPlatform::sayWhichDisplay()
+{
+    if (!choice.isEmpty())
+        qCInfo(lcDisplay, "%s", choice.constData());
 }
 
 void DisplayPlatform::restoreEnvironment()
 {
-    if (!changed)
-        return;
-    if (wasSet)
-        qputenv(PlatformVariable, QByteArray(""));
-    else
-        qunsetenv(PlatformVariable);
-    changed = false;
-}
-
-bool DisplayPlatform::hasWindowOpacity()
-{
-    // A Wayland client has no say over its windows' opacity; Qt's Wayland platform warns at every
-    // attempt, that is at every frame of a fade.
-    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // The processes the program starts inherit the user's environment.
+    for (auto variable = saved.rbegin(); variable != saved.rend(); ++variable) {
+        if (variable->wasSet)
+            qputenv(variable->name, variable->value);
+        else
+            qunsetenv(variable->name);
+    }
+    saved.clear();
 }

@@ -3,11 +3,11 @@
 // Windows has one windowing system, whose windows take any opacity: there is nothing to choose
 // and nothing to restore.
 
-void DisplayPlatform::chooseBeforeApplication(int, char *[]) { }
-
-void DisplayPlatform::restoreEnvironment() { }
-
-bool DisplayPlatform::hasWindowOpacity()
+bool DisplayPlatform::chooseBeforeApplication(int, char *[])
 {
     return true;
 }
+
+void DisplayPlatform::restoreEnvironment() { }
+
+void DisplayPlatform::sayWhichDisplay() { }

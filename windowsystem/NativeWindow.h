@@ -10,9 +10,13 @@ class QWidget;
 namespace NativeWindow {
 
 // Creates the window's native window so that showing it never takes the keyboard focus from
-// the user's window: it is shown without activation, and the window manager is told that it
-// takes no input. Called before the window is first shown.
+// the user's window: it is shown without activation, and takes no input. On X11 no window manager
+// manages it at all, as on-screen displays go, so none places, focuses, decorates or flags it.
+// Called before the window is first shown.
 void createWithoutFocus(QWidget *window);
+
+// Puts the window above the others as it is shown: where no window manager keeps it on top.
+void raise(QWidget *window);
 
 // True when the native message is the window manager's request to close the window. Answered
 // as handled, it leaves the native window, and the report channel it holds, in place.

@@ -1,5 +1,6 @@
 #include "NativeWindow.h"
 
+#include "LayerShell.h"
 #include "XAtom.h"
 #include "XEvent.h"
 
@@ -26,6 +27,10 @@ void NativeWindow::createWithoutFocus(QWidget *window)
     // activate the window; any other time would let it move the focus there.
     window->setAttribute(Qt::WA_ShowWithoutActivating);
     const auto id = static_cast<xcb_window_t>(window->winId());
+    if (LayerShell::inUse()) {
+        LayerShell::place(window->windowHandle());
+        return;
+    }
     xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return;
@@ -45,7 +50,22 @@ void NativeWindow::createWithoutFocus(QWidget *window)
     hints[1] = 0;
     xcb_change_property(
         connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, HintFields, hints);
+    // Managed, each window manager applied its own placement, focus and attention rules to the
+    // display (focus taken on sway, attention flagged on mutter and KWin, a corner on weston).
+    // Qt's own override-redirect flags would change the window's type; the attribute alone leaves
+    // Qt's flags as they are.
+    const quint32 overrideRedirect = 1;
+    xcb_change_window_attributes(connection, id, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
     xcb_flush(connection);
+}
+
+void NativeWindow::raise(QWidget *window)
+{
+    // A layer surface is made anew at each show, on the output that is primary by then.
+    if (LayerShell::inUse())
+        LayerShell::place(window->windowHandle());
+    else if (QX11Info::isPlatformX11())
+        window->raise();
 }
 
 bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)

@@ -10,6 +10,11 @@ void NativeWindow::createWithoutFocus(QWidget *window)
     window->winId();
 }
 
+void NativeWindow::raise(QWidget *)
+{
+    // A topmost window: Windows keeps it above the others.
+}
+
 bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
 {
     if (eventType != "windows_generic_MSG")

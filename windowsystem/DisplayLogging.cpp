@@ -1,0 +1,3 @@
+#include "DisplayLogging.h"
+
+Q_LOGGING_CATEGORY(lcDisplay, "lumivane.display", QtInfoMsg)
