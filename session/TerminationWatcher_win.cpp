@@ -10,7 +10,7 @@ namespace {
 // The installer and the uninstaller of this program's folder ask it to end through an event named
 // after that folder, then wait until its files are free: the overlay ignores requests to close its
 // window, and a forced end would leave its companion running. Only the copy in that folder answers.
-// The name's twin is QuitEventName in cmake/windows/installer.nsi.in.
+// The name's twin is EndRunningProgram in cmake/windows/installer.nsi.in.
 class QuitEvent : public QObject
 {
 public:
