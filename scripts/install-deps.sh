@@ -35,8 +35,9 @@ packages=(
     # the Debian package and what checks the installed files: dpkg-shlibdeps, lintian, the AppStream
     # validator, groff and man for the manual pages; the icon theme the icons extend
     dpkg-dev lintian appstream groff-base man-db hicolor-icon-theme
-    # Windows: cross compilers, Wine to run the tests, NSIS for the installer
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis
+    # Windows: cross compilers, Wine to run the tests, NSIS for the installer, pefile to read the
+    # programs' resources
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis python3-pefile
 )
 
 missing=()

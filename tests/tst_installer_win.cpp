@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <windows.h>
+
 // The Windows deliverables: the deploy folder runs on its own, and the installer puts it under the
 // user's program folder with a Start-menu entry and takes everything away again on uninstall.
 namespace {
@@ -36,6 +38,15 @@ QMap<QString, qint64> filesBelow(const QString &folder)
         files.insert(QDir(folder).relativeFilePath(it.filePath()), it.fileInfo().size());
     }
     return files;
+}
+
+// The event that the overlay of a folder waits on to end (twins: session/TerminationWatcher_win.cpp,
+// cmake/windows/installer.nsi.in). Closing it succeeds only for an event that exists.
+HANDLE quitEvent(const QString &folder, bool create = false)
+{
+    const QString name = QStringLiteral("Local\\Lumivane-quit:") + folder.toLower();
+    const auto *wide = reinterpret_cast<const wchar_t *>(name.utf16());
+    return create ? CreateEventW(nullptr, FALSE, FALSE, wide) : OpenEventW(SYNCHRONIZE, FALSE, wide);
 }
 
 struct Run
@@ -71,6 +82,7 @@ private Q_SLOTS:
     void folderWithoutQtDoesNotRun();
     void installsPerUser();
     void installedProgramRuns();
+    void updateEndsAndRestartsRunningProgram();
     void uninstallRemovesWhatItInstalled();
 
 private:
@@ -150,13 +162,17 @@ void tst_InstallerWin::installsPerUser()
     QCOMPARE(installed, expected);
     QVERIFY(QFile::exists(startMenuEntry));
 
-    QSettings entry(uninstallKey, QSettings::NativeFormat);
-    QCOMPARE(entry.value(QStringLiteral("DisplayName")).toString(), QStringLiteral("Lumivane"));
-    QCOMPARE(
-        QDir::fromNativeSeparators(entry.value(QStringLiteral("InstallLocation")).toString()), installDir);
-    QCOMPARE(entry.value(QStringLiteral("UninstallString")).toString(),
-        QLatin1Char('"') + QDir::toNativeSeparators(installDir + QStringLiteral("/uninstall.exe")) +
-            QLatin1Char('"'));
+    const QSettings entry(uninstallKey, QSettings::NativeFormat);
+    const QString dir = QDir::toNativeSeparators(installDir);
+    for (const auto &[name, value] :
+        std::initializer_list<std::pair<const char *, QVariant>> {{"DisplayName", QStringLiteral("Lumivane")},
+            {"DisplayVersion", QStringLiteral(LUMIVANE_VERSION)},
+            {"Publisher", QStringLiteral(LUMIVANE_PUBLISHER)},
+            {"DisplayIcon", QStringLiteral("%1\\lumivane.exe,0").arg(dir)}, {"InstallLocation", dir},
+            {"URLInfoAbout", QStringLiteral("https://" LUMIVANE_SUPPORT_HOST "/")}, {"NoModify", 1},
+            {"NoRepair", 1}, {"UninstallString", QStringLiteral("\"%1\\uninstall.exe\"").arg(dir)}})
+        QVERIFY2(entry.value(QLatin1String(name)) == value, name);
+    QVERIFY(entry.value(QStringLiteral("EstimatedSize")).toInt() > 1024); // KiB, of tens of MiB
 }
 
 void tst_InstallerWin::installedProgramRuns()
@@ -166,9 +182,39 @@ void tst_InstallerWin::installedProgramRuns()
     QVERIFY2(run.output.contains("Unknown option 'x'"), run.output.constData());
 }
 
+// An update over the running program ends it as its tray menu does (status 0), puts down the new
+// build, keeps the start-at-logon value and starts the program again. A copy that does not end
+// when asked is left running, nothing changes, and a silent run says so by its status.
+void tst_InstallerWin::updateEndsAndRestartsRunningProgram()
+{
+    const QString licence = QStringLiteral("/licenses/THIRD-PARTY.txt");
+    QVERIFY(QFile::resize(installDir + licence, 0));
+    const QString executable = QDir::toNativeSeparators(installDir + QStringLiteral("/lumivane.exe"));
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(executable.utf16()), GENERIC_READ,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE event = quitEvent(installDir, true);
+    QCOMPARE(QProcess::execute(QStringLiteral(LUMIVANE_SETUP), {QStringLiteral("/S")}), 2);
+    QCOMPARE(WaitForSingleObject(event, 0), DWORD(WAIT_OBJECT_0));
+    QVERIFY(CloseHandle(file) && CloseHandle(event) && QFileInfo(installDir + licence).size() == 0);
+
+    QSettings(runKey, QSettings::NativeFormat).setValue(QStringLiteral("lumivane"), executable);
+    QProcess running;
+    running.setProcessEnvironment(cleanEnvironment());
+    running.start(executable, QStringList());
+    QTRY_VERIFY_WITH_TIMEOUT(CloseHandle(quitEvent(installDir)), 30000);
+    QCOMPARE(QProcess::execute(QStringLiteral(LUMIVANE_SETUP), {QStringLiteral("/S")}), 0);
+    QVERIFY(running.waitForFinished(10000) && running.exitStatus() == QProcess::NormalExit &&
+        !running.exitCode());
+    QCOMPARE(QFileInfo(installDir + licence).size(), QFileInfo(deployDir + licence).size());
+    QCOMPARE(
+        QSettings(runKey, QSettings::NativeFormat).value(QStringLiteral("lumivane")).toString(), executable);
+    QTRY_VERIFY_WITH_TIMEOUT(CloseHandle(quitEvent(installDir)), 30000);
+}
+
 void tst_InstallerWin::uninstallRemovesWhatItInstalled()
 {
-    // What the program writes when start at logon is on, and what is not ours to remove.
+    // The program runs, started again by the update. What it writes when start at logon is on, and
+    // what is not ours to remove.
     QSettings run(runKey, QSettings::NativeFormat);
     run.setValue(
         QStringLiteral("lumivane"), QDir::toNativeSeparators(installDir + QStringLiteral("/lumivane.exe")));
@@ -182,6 +228,7 @@ void tst_InstallerWin::uninstallRemovesWhatItInstalled()
     // last step removes its entry from the list of installed programs.
     QVERIFY(QProcess::execute(installDir + QStringLiteral("/uninstall.exe"), {QStringLiteral("/S")}) == 0);
     QTRY_VERIFY_WITH_TIMEOUT(QSettings(uninstallKey, QSettings::NativeFormat).childKeys().isEmpty(), 60000);
+    QVERIFY(!quitEvent(installDir));
 
     QCOMPARE(filesBelow(installDir).keys(), QStringList {QStringLiteral("notes.txt")});
     QCOMPARE(QDir(installDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

@@ -1,7 +1,8 @@
 # Writes the installer's file lists from the deploy folder, so that the uninstaller removes exactly
 # what the installer put down and never a file the user added to the folder.
 #   cmake -DLUMIVANE_DEPLOY_DIR=<folder> -DLUMIVANE_FILE_LISTS=<prefix> -P InstallerFiles.cmake
-# makes <prefix>-install.nsh and <prefix>-uninstall.nsh.
+# makes <prefix>-install.nsh, which also defines ESTIMATED_SIZE_KB (what the list of installed
+# programs shows), and <prefix>-uninstall.nsh.
 file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${LUMIVANE_DEPLOY_DIR}" "${LUMIVANE_DEPLOY_DIR}/*")
 list(SORT files)
 
@@ -9,7 +10,10 @@ set(install "")
 set(uninstall "")
 set(dirs "")
 set(out_dir "-")
+set(size 0)
 foreach(file IN LISTS files)
+    file(SIZE "${LUMIVANE_DEPLOY_DIR}/${file}" file_size)
+    math(EXPR size "${size} + ${file_size}")
     get_filename_component(dir "${file}" DIRECTORY)
     if(NOT dir STREQUAL out_dir)
         set(out_dir "${dir}")
@@ -37,5 +41,6 @@ foreach(dir IN LISTS dirs)
     string(APPEND uninstall "RMDir \"$INSTDIR\\${win_dir}\"\n")
 endforeach()
 
-file(WRITE "${LUMIVANE_FILE_LISTS}-install.nsh" "${install}")
+math(EXPR size_kb "(${size} + 1023) / 1024")
+file(WRITE "${LUMIVANE_FILE_LISTS}-install.nsh" "!define ESTIMATED_SIZE_KB ${size_kb}\n${install}")
 file(WRITE "${LUMIVANE_FILE_LISTS}-uninstall.nsh" "${uninstall}")

@@ -39,6 +39,11 @@ if(CMAKE_CROSSCOMPILING)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 endif()
 
+# Who publishes the program, as its version resources and its entry among installed programs say.
+set(LUMIVANE_PUBLISHER Lumivane)
+string(SUBSTRING ${LUMIVANE_RELEASE_DATE} 0 4 LUMIVANE_RELEASE_YEAR)
+set(LUMIVANE_COPYRIGHT "Copyright (C) ${LUMIVANE_RELEASE_YEAR} ${LUMIVANE_PUBLISHER}")
+
 # What the installer target makes, known here so that the tests can name it.
 find_program(LUMIVANE_MAKENSIS makensis)
 set(LUMIVANE_DEPLOY_DIR ${CMAKE_BINARY_DIR}/Lumivane)
@@ -48,8 +53,19 @@ set(LUMIVANE_ZIP ${CMAKE_BINARY_DIR}/Lumivane-${PROJECT_VERSION}-win64.zip)
 function(lumivane_windows_targets)
     set(windows_dir ${CMAKE_SOURCE_DIR}/cmake/windows)
 
-    configure_file(${windows_dir}/lumivane.rc.in ${CMAKE_BINARY_DIR}/lumivane.rc @ONLY)
+    # Each program's resources: its icon, its manifest and its version.
+    set(LUMIVANE_RC_PROGRAM lumivane)
+    set(LUMIVANE_RC_DESCRIPTION "${PROJECT_DESCRIPTION}")
+    configure_file(${windows_dir}/program.rc.in ${CMAKE_BINARY_DIR}/lumivane.rc @ONLY)
     target_sources(lumivane PRIVATE ${CMAKE_BINARY_DIR}/lumivane.rc)
+    if(TARGET lumivane-send)
+        set(LUMIVANE_RC_PROGRAM lumivane-send)
+        set(LUMIVANE_RC_DESCRIPTION "Sends a mode report to the Lumivane overlay")
+        configure_file(${windows_dir}/program.rc.in ${CMAKE_BINARY_DIR}/lumivane-send.rc @ONLY)
+        target_sources(lumivane-send PRIVATE ${CMAKE_BINARY_DIR}/lumivane-send.rc)
+    endif()
+    set_source_files_properties(${CMAKE_BINARY_DIR}/lumivane.rc ${CMAKE_BINARY_DIR}/lumivane-send.rc PROPERTIES
+        OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/resources/lumivane.ico;${windows_dir}/program.manifest")
 
     # The deploy folder: the programs, the Qt plugins they load, and every DLL they and the
     # plugins import that Windows itself does not provide. No image-format plugin: every image
@@ -88,7 +104,7 @@ function(lumivane_windows_targets)
         message(STATUS "makensis not found: no installer target")
         return()
     endif()
-    set(LUMIVANE_ICON "${CMAKE_SOURCE_DIR}/resources/Tarvo Lumivane.ico")
+    set(LUMIVANE_ICON "${CMAKE_SOURCE_DIR}/resources/lumivane.ico")
     configure_file(${windows_dir}/installer.nsi.in ${CMAKE_BINARY_DIR}/installer.nsi @ONLY)
     # Remade only when a program, the install rules or the installer script change.
     add_custom_command(OUTPUT ${LUMIVANE_SETUP} ${LUMIVANE_ZIP}
@@ -100,7 +116,7 @@ function(lumivane_windows_targets)
         COMMAND ${CMAKE_COMMAND} -E tar cf ${LUMIVANE_ZIP} --format=zip Lumivane
         COMMAND ${LUMIVANE_MAKENSIS} -V2 -NOCD ${CMAKE_BINARY_DIR}/installer.nsi
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-        DEPENDS ${programs} ${CMAKE_BINARY_DIR}/installer.nsi ${CMAKE_BINARY_DIR}/cmake_install.cmake
+        DEPENDS ${programs} ${CMAKE_BINARY_DIR}/installer.nsi ${LUMIVANE_ICON} ${CMAKE_BINARY_DIR}/cmake_install.cmake
                 ${windows_dir}/DeployRuntime.cmake ${windows_dir}/InstallerFiles.cmake ${windows_dir}/THIRD-PARTY.txt
         COMMENT "Deploy folder ${LUMIVANE_DEPLOY_DIR}, ${LUMIVANE_ZIP} and ${LUMIVANE_SETUP}"
         VERBATIM)

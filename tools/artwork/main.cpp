@@ -1,6 +1,9 @@
 // Draws the program's images. The results are committed under resources/; run this again only
 // to change the artwork: lumivane-artwork <output directory>
+#include <QBuffer>
+#include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -141,6 +145,61 @@ bool saveThemeIcons(const QDir &dir)
     return true;
 }
 
+// One image of a Windows icon file: PNG at 256 pixels, where Windows expects it compressed, and a
+// 32-bit bitmap below, stored bottom-up at twice its height with an all-clear AND mask (the alpha
+// channel alone decides what shows).
+QByteArray windowsIconImage(const QImage &image)
+{
+    QByteArray data;
+    if (image.width() == 256) {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        return data;
+    }
+    const int size = image.width();
+    const int maskStride = (size + 31) / 32 * 4;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint32(40) << qint32(size) << qint32(size * 2) << quint16(1) << quint16(32) << quint32(0)
+        << quint32(size * size * 4 + maskStride * size) << qint32(0) << qint32(0) << quint32(0) << quint32(0);
+    for (int y = size - 1; y >= 0; --y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < size; ++x)
+            out << quint32(line[x]);
+    }
+    return data + QByteArray(maskStride * size, '\0');
+}
+
+// The executable's own icon, at every size that Explorer, the Start menu and the taskbar ask for
+// (Qt's writer puts one image in an icon file).
+bool saveWindowsIcon(const QDir &dir)
+{
+    const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
+    QByteArray entries;
+    QByteArray images;
+    QDataStream entry(&entries, QIODevice::WriteOnly);
+    entry.setByteOrder(QDataStream::LittleEndian);
+    const quint32 firstOffset = 6 + 16 * std::size(sizes);
+    for (const int size : sizes) {
+        const QByteArray image =
+            windowsIconImage(applicationIcon(size).convertToFormat(QImage::Format_ARGB32));
+        entry << quint8(size % 256) << quint8(size % 256) << quint8(0) << quint8(0) << quint16(1)
+              << quint16(32) << quint32(image.size()) << quint32(firstOffset + images.size());
+        images += image;
+    }
+    QByteArray file;
+    QDataStream header(&file, QIODevice::WriteOnly);
+    header.setByteOrder(QDataStream::LittleEndian);
+    header << quint16(0) << quint16(1) << quint16(std::size(sizes));
+    QFile out(dir.filePath(QStringLiteral("lumivane.ico")));
+    if (out.open(QIODevice::WriteOnly) &&
+        out.write(file + entries + images) == file.size() + entries.size() + images.size())
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
+    return false;
+}
+
 // The mode glyphs for screens of twice the density, named as the program looks for them.
 bool saveDoubleDensityGlyphs(const QDir &dir)
 {
@@ -176,6 +235,6 @@ int main(int argc, char *argv[])
         save(breath(), dir, QStringLiteral("breath.png")) && save(loop(), dir, QStringLiteral("loop.png")) &&
         save(horse(), dir, QStringLiteral("horse.png")) &&
         save(badge(128), dir, QStringLiteral("Tarvo Lumivane.ico")) && saveThemeIcons(dir) &&
-        saveDoubleDensityGlyphs(dir) && saveTrayIconSizes(dir);
+        saveDoubleDensityGlyphs(dir) && saveTrayIconSizes(dir) && saveWindowsIcon(dir);
     return ok ? 0 : 1;
 }
