@@ -1,5 +1,7 @@
 #include "app/InstanceGuard.h"
+#include "channel/ModeChannel.h"
 #include "channel/OverlayBusService.h"
+#include "channel/SessionBusCheck.h"
 #include "overlay/Lumivane.h"
 #include "session/ApplicationIdentity.h"
 #include "session/TerminationWatcher.h"
@@ -38,8 +40,10 @@ int main(int argc, char *argv[])
     // gives 1x, at 150 % 2x.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    SessionBusCheck sessionBusCheck;
     QApplication app(argc, argv);
     DisplayPlatform::restoreEnvironment();
+    sessionBusCheck.settle();
     ApplicationIdentity::apply();
     TerminationWatcher terminationWatcher;
     QCommandLineOption showOption(QStringLiteral("s"));
@@ -55,6 +59,9 @@ int main(int argc, char *argv[])
     useCaptionFont();
 
     Lumivane window;
+    // Of overlays started at the same moment, the one that took the report channel first runs.
+    if (ModeChannel::heldByAnotherOverlay())
+        return 0;
     OverlayBusService busService({
         [&window](quint32 parameter) { return window.receiveReport(parameter); },
         [&window] { window.showapp(); },

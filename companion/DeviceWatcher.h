@@ -16,8 +16,9 @@ public:
     ~DeviceWatcher() override;
 
     // Registers for notifications, addressed to the given native window where the platform
-    // sends them to a window. False when the registration fails; the watcher then stays silent.
-    bool start(WId window);
+    // sends them to a window. A registration that fails, at once or when the system bus does not
+    // answer in time, is told by failed(); the watcher then stays silent.
+    void start(WId window);
 
     // Hands one native message of the window to the watcher; every message goes through here,
     // and the watcher picks out the device changes among them.
@@ -27,6 +28,7 @@ Q_SIGNALS:
     // A device that carries the accessory's link has arrived, or has gone.
     void accessoryArrived();
     void accessoryRemoved();
+    void failed();
 };
 
 #endif // DEVICEWATCHER_H

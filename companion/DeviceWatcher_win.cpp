@@ -22,7 +22,7 @@ DeviceWatcher::DeviceWatcher(QObject *parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
-bool DeviceWatcher::start(WId window)
+void DeviceWatcher::start(WId window)
 {
     DEV_BROADCAST_DEVICEINTERFACE_W filter;
     std::memset(&filter, 0, sizeof filter);
@@ -30,8 +30,8 @@ bool DeviceWatcher::start(WId window)
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = HidInterfaceClass;
     // The handle lives as long as the window; Windows drops it with the window.
-    return RegisterDeviceNotificationW(
-               reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+    if (!RegisterDeviceNotificationW(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
+        Q_EMIT failed();
 }
 
 void DeviceWatcher::handleNativeMessage(const QByteArray &eventType, void *message)
