@@ -38,8 +38,8 @@ public:
     // Asks; finished() follows, at the earliest at the next turn of the event loop.
     void start();
 
-    // Asks and waits for the answer, at most the bound.
-    static Answer ask(const QString &address);
+    // Asks and waits for the answer, at most the given time.
+    static Answer ask(const QString &address, int boundMs);
 
 Q_SIGNALS:
     void finished(BusProbe::Answer answer);

@@ -62,7 +62,7 @@ bool greet(int socket)
 
 } // namespace
 
-BusProbe::Answer BusProbe::ask(const QString &address)
+BusProbe::Answer BusProbe::ask(const QString &address, int boundMs)
 {
     const QByteArray name = socketName(address);
     if (name.isEmpty())
@@ -74,7 +74,7 @@ BusProbe::Answer BusProbe::ask(const QString &address)
     pollfd wait {fd, POLLIN, 0};
     if (greet(fd)) {
         char reply[64];
-        const int ready = ::poll(&wait, 1, BoundMs);
+        const int ready = ::poll(&wait, 1, boundMs);
         if (ready == 0)
             answer = Answer::Silent;
         else if (ready > 0 && ::recv(fd, reply, sizeof reply, MSG_DONTWAIT) > 0)

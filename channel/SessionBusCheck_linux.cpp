@@ -11,6 +11,9 @@ namespace {
 const char AddressVariable[] = "DBUS_SESSION_BUS_ADDRESS";
 // Nothing listens on a device file: libdbus gives up on it at once.
 const char NoBus[] = "unix:path=/dev/null";
+// Half of the two seconds in which the overlay is to own its report channel: everything waits
+// for this answer. A daemon at work answers within milliseconds.
+constexpr int BoundMs = 1000;
 
 QString sessionBusAddress()
 {
@@ -24,7 +27,7 @@ QString sessionBusAddress()
 
 SessionBusCheck::SessionBusCheck()
 {
-    if (!SessionBus::provided() || BusProbe::ask(sessionBusAddress()) != BusProbe::Answer::Silent)
+    if (!SessionBus::provided() || BusProbe::ask(sessionBusAddress(), BoundMs) != BusProbe::Answer::Silent)
         return;
     stalled = true;
     stalledAddress = qgetenv(AddressVariable);
