@@ -35,7 +35,8 @@ public:
     // The address the system bus is at, as libdbus finds it.
     static QString systemBusAddress();
 
-    // Asks; finished() follows, at the earliest at the next turn of the event loop.
+    // Asks; finished() follows, before this returns where the answer needs no waiting (nothing
+    // listens, or the address cannot be probed).
     void start();
 
     // Asks and waits for the answer, at most the given time.

@@ -106,16 +106,16 @@ void BusProbe::start()
 {
     const QByteArray name = socketName(address);
     if (name.isEmpty()) {
-        QTimer::singleShot(0, this, [this] { finish(Answer::Answered); });
+        finish(Answer::Answered);
         return;
     }
     socket = connectTo(name);
     if (socket < 0) {
-        QTimer::singleShot(0, this, [this] { finish(Answer::Refused); });
+        finish(Answer::Refused);
         return;
     }
     if (!greet(socket)) {
-        QTimer::singleShot(0, this, [this] { finish(Answer::Refused); });
+        finish(Answer::Refused);
         return;
     }
     notifier = new QSocketNotifier(socket, QSocketNotifier::Read, this);
