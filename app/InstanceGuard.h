@@ -30,8 +30,8 @@ private:
     Q_DISABLE_COPY(InstanceGuard)
 
     Result takeMarker();
-    // Takes the overlay's own object where the platform has one; false when another overlay
-    // holds it.
+    // Takes the overlay's own object where the platform has one (Windows), or looks at the
+    // report channel (X11); false when another overlay holds it.
     bool claimOwnObject();
     // Waits a bounded time for a running overlay to show itself; true when one does.
     static bool overlayShowsUp();

@@ -17,8 +17,10 @@ InstanceGuard::~InstanceGuard() = default;
 
 bool InstanceGuard::claimOwnObject()
 {
-    // The report channel decides, once the window exists.
-    return true;
+    // The report channel decides: taken under a grab once the window exists (see
+    // ModeChannel::listen), and looked at now, so that a start after an overlay's ends before it
+    // makes anything of its own.
+    return !ModeChannel::overlayRunning();
 }
 
 bool InstanceGuard::overlayShowsUp()
