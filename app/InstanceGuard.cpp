@@ -2,7 +2,6 @@
 
 #include "InstanceLogging.h"
 #include "channel/ChannelNames.h"
-#include "channel/ReportSender.h"
 
 #include <QDebug>
 
@@ -27,13 +26,23 @@ InstanceGuard::InstanceGuard()
 
 InstanceGuard::Result InstanceGuard::acquire()
 {
-    const Result result = takeMarker();
-    if (result != Result::Unavailable)
-        return result;
-    if (ReportSender().overlayRunning())
+    if (!claimOwnObject())
         return Result::AlreadyRunning;
-    qCWarning(lcInstance).noquote()
-        << QStringLiteral("Instance marker unavailable (%1); running without it").arg(marker.errorString());
+    const Result result = takeMarker();
+    if (result == Result::Unavailable) {
+        qCWarning(lcInstance).noquote()
+            << QStringLiteral("Instance marker unavailable (%1); running without it")
+                   .arg(marker.errorString());
+    } else if (result == Result::AlreadyRunning) {
+        if (overlayShowsUp())
+            return result;
+        // Not held on behalf of someone else's program.
+        marker.detach();
+        qCWarning(lcInstance).noquote() << QStringLiteral(
+            "Instance marker \"%1\" is held, but no running overlay stands behind it; running without it")
+                                               .arg(marker.key());
+        return Result::Unavailable;
+    }
     return result;
 }
 

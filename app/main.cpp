@@ -1,5 +1,7 @@
 #include "app/InstanceGuard.h"
+#include "channel/ModeChannel.h"
 #include "channel/OverlayBusService.h"
+#include "channel/SessionBusCheck.h"
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
 #include "session/ApplicationIdentity.h"
@@ -44,8 +46,10 @@ int main(int argc, char *argv[])
     // gives 1x, at 150 % 2x.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    SessionBusCheck sessionBusCheck;
     QApplication app(argc, argv);
     DisplayPlatform::restoreEnvironment();
+    sessionBusCheck.settle();
     ApplicationIdentity::apply();
     UiLanguage::install(app);
     TerminationWatcher terminationWatcher;
@@ -63,6 +67,9 @@ int main(int argc, char *argv[])
     useCaptionFont();
 
     Lumivane window;
+    // Of overlays started at the same moment, the one that took the report channel first runs.
+    if (ModeChannel::heldByAnotherOverlay())
+        return 0;
     OverlayBusService busService({
         [&window](quint32 parameter) { return window.receiveReport(parameter); },
         [&window] { window.showapp(); },

@@ -38,12 +38,18 @@ struct Entry
     QString refusal;
 };
 
+// Empty when there is no home to put it in.
 QString entryPath()
 {
     // A relative XDG_CONFIG_HOME is invalid and is ignored like an unset one.
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (configHome.isEmpty() || QDir::isRelativePath(configHome))
-        configHome = QDir::homePath() + QLatin1String("/.config");
+    if (configHome.isEmpty() || QDir::isRelativePath(configHome)) {
+        // Without HOME, Qt's home is the root folder, which is nobody's.
+        const QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty() || QDir::isRelativePath(home))
+            return QString();
+        configHome = home + QLatin1String("/.config");
+    }
     return configHome + QLatin1String("/autostart/lumivane.desktop");
 }
 
@@ -165,7 +171,10 @@ bool refuse(const QString &path, const QString &reason)
 
 bool Autostart::isEnabled(const QString &executablePath)
 {
-    const Entry entry = readEntry(entryPath());
+    const QString path = entryPath();
+    if (path.isEmpty())
+        return false;
+    const Entry entry = readEntry(path);
     if (!entry.refusal.isEmpty())
         return false;
     const QHash<QByteArray, QString> keys = entryKeys(entry.text);
@@ -178,6 +187,9 @@ bool Autostart::isEnabled(const QString &executablePath)
 bool Autostart::setEnabled(bool enabled, const QString &executablePath)
 {
     const QString path = entryPath();
+    if (path.isEmpty())
+        return refuse(QStringLiteral("the entry"),
+            QStringLiteral("neither HOME nor XDG_CONFIG_HOME is an absolute path"));
     const Entry existing = readEntry(path);
     if (!existing.refusal.isEmpty())
         return refuse(path, existing.refusal);

@@ -8,8 +8,15 @@ namespace ChannelNames {
 // type and the selection that the receiving window owns on X11.
 inline constexpr char Report[] = "WM_LUMIVANE_MESSAGE";
 
+// The property that marks an overlay's window on X11, so that an overlay holding the channel is
+// told from any other client holding it.
+inline constexpr char OverlayWindow[] = "_LUMIVANE_OVERLAY";
+
 // The key of the shared-memory segment that marks the running instance.
 inline constexpr char InstanceMarker[] = "flag";
+
+// The kernel object that the running overlay holds on Windows, in the session's own namespace.
+inline constexpr wchar_t InstanceObject[] = L"Local\\org.lumivane.Overlay.instance";
 
 // The running overlay on the Linux session bus: its name, its object and the object's interface.
 // The interface itself is org.lumivane.Overlay1.xml, beside this file; tst_overlaybus checks

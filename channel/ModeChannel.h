@@ -12,8 +12,16 @@ namespace ModeChannel {
 
 // Makes the window, whose native window must exist, the one that reports are addressed to, for
 // as long as the window lives: should another client take the channel, the window takes it back
-// as soon as that client lets it go.
+// as soon as that client lets it go. Where another overlay holds the channel (X11), or takes it
+// later, this one yields: heldByAnotherOverlay() then says so, and the event loop ends with 0.
 void listen(QWindow *window);
+
+// Whether the channel is another overlay's, found so by listen().
+bool heldByAnotherOverlay();
+
+// Whether an overlay holds the channel now; a stranger holding it does not count. False where
+// the channel cannot tell (Windows, Wayland without X).
+bool overlayRunning();
 
 // True when the native message is a report; its parameter is stored in *parameter.
 bool readReport(const QByteArray &eventType, void *message, quint32 *parameter);

@@ -35,6 +35,17 @@ void ModeChannel::listen(QWindow *)
     }
 }
 
+bool ModeChannel::heldByAnotherOverlay()
+{
+    // The overlay's kernel object has decided before the window exists.
+    return false;
+}
+
+bool ModeChannel::overlayRunning()
+{
+    return false;
+}
+
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
 {
     if (eventType != "windows_generic_MSG")

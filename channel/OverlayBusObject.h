@@ -3,6 +3,7 @@
 
 #include "OverlayBusService.h"
 
+#include <QDBusConnection>
 #include <QObject>
 
 // The object the overlay exports on the session bus (Linux). The adaptor generated from
@@ -29,6 +30,9 @@ Q_SIGNALS:
     void currentModeChanged(uchar mode);
 
 private:
+    void join();
+    void takeName();
+    void yieldToOverlay(QDBusConnection bus, const QString &service);
     void relayModeChange(uchar mode);
 
     OverlayBusService::Handlers handlers;

@@ -29,7 +29,9 @@ public:
     OverlayBusService &operator=(const OverlayBusService &) = delete;
 
     // Exports the object and takes the name; for the running instance alone. When another
-    // program owns the name, logs one warning and leaves the reports to the other channels.
+    // program owns the name, logs one warning and waits in the bus's queue for it, meanwhile
+    // leaving the reports to the other channels; without X, an overlay owning it ends this one's
+    // event loop (status 0).
     void publish();
 
     // Tells the bus's listeners of the current mode if it is not the one they last heard of.

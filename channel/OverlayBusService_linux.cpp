@@ -6,11 +6,14 @@
 #include "SessionBus.h"
 #include "overlay1adaptor.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDebug>
+#include <QGuiApplication>
 #include <QVariantMap>
 
 #include <utility>
@@ -42,6 +45,11 @@ void OverlayBusObject::publish()
     // No session bus: the other channels carry the reports, as they always have.
     if (!SessionBus::provided())
         return;
+    join();
+}
+
+void OverlayBusObject::join()
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -50,16 +58,60 @@ void OverlayBusObject::publish()
     // The object comes first: a call that started this process is delivered once the name is ours.
     if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors))
         return;
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-        service, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    // The bus hands the name on to the next in its queue when its owner lets go, or ends.
+    QDBusConnectionInterface *interface = bus.interface();
+    connect(
+        interface, &QDBusConnectionInterface::serviceRegistered, this, [this, service](const QString &name) {
+            if (name != service || published)
+                return;
+            qCWarning(lcBus).noquote()
+                << QStringLiteral("%1 is ours now; reports arrive over the session bus too").arg(service);
+            takeName();
+        });
+    connect(interface, &QDBusConnectionInterface::serviceUnregistered, this,
+        [this, service](const QString &name) {
+            if (name == service)
+                published = false;
+        });
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = interface->registerService(
+        service, QDBusConnectionInterface::QueueService, QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
         bus.unregisterObject(path);
-        qCWarning(lcBus).noquote()
-            << QStringLiteral("%1 is taken on the session bus; reports arrive over X11 only").arg(service);
+        qCWarning(lcBus).noquote() << QStringLiteral(
+            "%1 cannot be had on the session bus (%2); reports arrive over X11 only")
+                                          .arg(service, reply.error().message());
         return;
     }
+    if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        takeName();
+        return;
+    }
+    qCWarning(lcBus).noquote() << QStringLiteral(
+        "%1 is taken on the session bus; reports arrive over X11 until it is free")
+                                      .arg(service);
+    // Without X there is no report channel to tell overlays apart: an overlay that owns the name
+    // answers for its mode, and this one leaves it the place.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        yieldToOverlay(bus, service);
+}
+
+void OverlayBusObject::takeName()
+{
     published = true;
     announced = currentMode();
+}
+
+void OverlayBusObject::yieldToOverlay(QDBusConnection bus, const QString &service)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(service, QLatin1String(ChannelNames::BusPath),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QLatin1String(ChannelNames::BusInterface) << QStringLiteral("CurrentMode");
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(get), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        if (!call->isError() && !published)
+            QCoreApplication::exit(0);
+    });
 }
 
 void OverlayBusObject::announceMode()

@@ -7,6 +7,7 @@ CompanionProcess::CompanionProcess(QObject *parent)
     , parentPid(QCoreApplication::applicationPid())
 {
     setProcessChannelMode(QProcess::ForwardedChannels);
+    tieToOurLife();
 }
 
 CompanionProcess::~CompanionProcess()

@@ -6,7 +6,8 @@
 // The handle on the companion program. Its output goes straight to our own standard output and
 // error, where it stays visible and never piles up in our memory. On Linux the companion leads a
 // process group of its own, which is ended with it, and the kernel ends the companion when this
-// process dies, however it dies, so that no orphan outlives it.
+// process dies, however it dies, so that no orphan outlives it. On Windows the companion runs in a
+// job object that ends it when this process's last handle on the job closes, as at its death.
 class CompanionProcess : public QProcess
 {
     Q_OBJECT
@@ -25,8 +26,13 @@ protected:
     void setupChildProcess() override;
 
 private:
+    // Ties the companion's life to ours where the platform needs more than the child's own setup.
+    void tieToOurLife();
+
     // Our own id, taken before the fork: the child checks that we are still its parent.
     const qint64 parentPid;
+    // The job object on Windows.
+    void *job = nullptr;
 };
 
 #endif // COMPANIONPROCESS_H

@@ -25,3 +25,8 @@ void CompanionProcess::setupChildProcess()
     if (::getppid() != static_cast<pid_t>(parentPid))
         ::_exit(127);
 }
+
+void CompanionProcess::tieToOurLife()
+{
+    // The parent-death signal, set in the child, does it here.
+}

@@ -15,6 +15,7 @@ CompanionSupervisor::CompanionSupervisor(CompanionProcess *process, QObject *par
 {
     connect(deviceWatcher, &DeviceWatcher::accessoryArrived, this, &CompanionSupervisor::startCompanion);
     connect(deviceWatcher, &DeviceWatcher::accessoryRemoved, this, &CompanionSupervisor::stopCompanion);
+    connect(deviceWatcher, &DeviceWatcher::failed, this, &CompanionSupervisor::deviceWatchFailed);
     connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
         &CompanionSupervisor::onCompanionFinished);
     connect(process, &QProcess::errorOccurred, this, &CompanionSupervisor::onCompanionError);
@@ -45,9 +46,9 @@ void CompanionSupervisor::startCompanion()
     process->start(program, QStringList(), QIODevice::ReadWrite);
 }
 
-bool CompanionSupervisor::watchDevices(WId window)
+void CompanionSupervisor::watchDevices(WId window)
 {
-    return deviceWatcher->start(window);
+    deviceWatcher->start(window);
 }
 
 void CompanionSupervisor::handleNativeMessage(const QByteArray &eventType, void *message)

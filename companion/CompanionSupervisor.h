@@ -30,12 +30,16 @@ public:
     void startCompanion();
 
     // Begins following the accessory's link, with notifications addressed to the given native
-    // window where the platform sends them to a window. False when the registration fails; the
-    // companion then runs on from its first start without following the link.
-    bool watchDevices(WId window);
+    // window where the platform sends them to a window. A registration that fails, at once or
+    // later, is told by deviceWatchFailed(); the companion then runs on from its first start
+    // without following the link.
+    void watchDevices(WId window);
 
     // Hands one native message of that window on; on Windows the device changes come this way.
     void handleNativeMessage(const QByteArray &eventType, void *message);
+
+Q_SIGNALS:
+    void deviceWatchFailed();
 
 private:
     // `stillPresent`: how many devices that look like the accessory are still there.

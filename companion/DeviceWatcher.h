@@ -18,8 +18,9 @@ public:
     ~DeviceWatcher() override;
 
     // Registers for notifications, addressed to the given native window where the platform
-    // sends them to a window. False when the registration fails; the watcher then stays silent.
-    bool start(WId window);
+    // sends them to a window. A registration that fails, at once or when the system bus does not
+    // answer in time, is told by failed(); the watcher then stays silent.
+    void start(WId window);
 
     // Hands one native message of the window to the watcher; every message goes through here,
     // and the watcher picks out the device changes among them.
@@ -31,6 +32,7 @@ Q_SIGNALS:
     // still there after the removal, the accessory possibly among them.
     void accessoryArrived();
     void accessoryRemoved(int stillPresent);
+    void failed();
 
 private:
     // Windows: the interfaces present that look like the accessory's link, by name in lower case.

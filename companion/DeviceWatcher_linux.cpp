@@ -1,6 +1,7 @@
 #include "DeviceWatcher.h"
 
 #include "BluezWatcher.h"
+#include "channel/BusProbe.h"
 
 #include <QDBusConnection>
 
@@ -11,14 +12,25 @@ DeviceWatcher::DeviceWatcher(QObject *parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
-bool DeviceWatcher::start(WId)
+void DeviceWatcher::start(WId)
 {
-    // udev is not enough: BlueZ keeps the HID device of a disconnected accessory, so the link
-    // is followed where BlueZ publishes it.
-    auto *bluez = new BluezWatcher(QDBusConnection::systemBus(), this);
-    connect(bluez, &BluezWatcher::accessoryArrived, this, &DeviceWatcher::accessoryArrived);
-    connect(bluez, &BluezWatcher::accessoryRemoved, this, &DeviceWatcher::accessoryRemoved);
-    return bluez->start();
+    // Connected only once the bus has answered: a stalled one would hold the program.
+    auto *probe = new BusProbe(BusProbe::systemBusAddress(), this);
+    connect(probe, &BusProbe::finished, this, [this, probe](BusProbe::Answer answer) {
+        probe->deleteLater();
+        if (answer != BusProbe::Answer::Answered) {
+            Q_EMIT failed();
+            return;
+        }
+        // udev is not enough: BlueZ keeps the HID device of a disconnected accessory, so the link
+        // is followed where BlueZ publishes it.
+        auto *bluez = new BluezWatcher(QDBusConnection::systemBus(), this);
+        connect(bluez, &BluezWatcher::accessoryArrived, this, &DeviceWatcher::accessoryArrived);
+        connect(bluez, &BluezWatcher::accessoryRemoved, this, &DeviceWatcher::accessoryRemoved);
+        if (!bluez->start())
+            Q_EMIT failed();
+    });
+    probe->start();
 }
 
 void DeviceWatcher::handleNativeMessage(const QByteArray &, void *)

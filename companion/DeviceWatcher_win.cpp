@@ -18,7 +18,7 @@ DeviceWatcher::DeviceWatcher(QObject *parent)
 
 DeviceWatcher::~DeviceWatcher() = default;
 
-bool DeviceWatcher::start(WId window)
+void DeviceWatcher::start(WId window)
 {
     DEV_BROADCAST_DEVICEINTERFACE_W filter;
     std::memset(&filter, 0, sizeof filter);
@@ -26,8 +26,11 @@ bool DeviceWatcher::start(WId window)
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = HidInterfaces::InterfaceClass;
     // The handle lives as long as the window; Windows drops it with the window.
-    if (!RegisterDeviceNotificationW(reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
-        return false;
+    if (!RegisterDeviceNotificationW(
+            reinterpret_cast<HANDLE>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE)) {
+        Q_EMIT failed();
+        return;
+    }
 
     // Listed after the registration, so that nothing arriving in between goes unseen. A device
     // counts once however often it is named.
@@ -41,7 +44,6 @@ bool DeviceWatcher::start(WId window)
             presentInterfaces.insert(name.toLower());
     }
     qCInfo(lcDevices) << "Bluetooth LE HID interfaces present at start:" << presentInterfaces.size();
-    return true;
 }
 
 void DeviceWatcher::handleNativeMessage(const QByteArray &eventType, void *message)

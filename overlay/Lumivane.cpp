@@ -7,6 +7,7 @@
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "resources/ResourceImage.h"
+#include "session/HeapTrim.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
@@ -107,8 +108,9 @@ Lumivane::Lumivane(QWidget *parent)
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
     NativeWindow::createWithoutFocus(this);
     ModeChannel::listen(windowHandle());
-    if (!supervisor->watchDevices(winId()))
-        qDebug() << "注册失败" << Qt::endl;
+    connect(supervisor, &CompanionSupervisor::deviceWatchFailed, this,
+        [] { qDebug() << "注册失败" << Qt::endl; });
+    supervisor->watchDevices(winId());
 
     // The ring's outer edge moves as its width does; the shape follows it.
     shape = new WindowShape(this);
@@ -338,6 +340,7 @@ void Lumivane::hideAndForget()
     // for as long as the cache holds anything; hidden, the overlay needs none of it, and without
     // the cache nothing wakes it.
     QPixmapCache::clear();
+    HeapTrim::giveBack();
 }
 
 bool Lumivane::isHiddenOrHiding() const

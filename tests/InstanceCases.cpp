@@ -1,9 +1,13 @@
 #include "InstanceCases.h"
 
+#include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 
 #include <QRegularExpression>
+#include <QSharedMemory>
 #include <QTest>
+
+#include <algorithm>
 
 InstanceCases::~InstanceCases() = default;
 
@@ -84,4 +88,50 @@ void InstanceCases::unknownOption()
     QCOMPARE(process->process.exitCode(), 1);
     QVERIFY(process->errorOutput().contains("Unknown option 'x'"));
     QCOMPARE(markerPresent(), instanceRunning);
+}
+
+void InstanceCases::simultaneousStarts_data()
+{
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("with the marker") << QStringLiteral("ours");
+    QTest::newRow("no marker can be made") << QStringLiteral("none");
+    QTest::newRow("a stranger holds the marker") << QStringLiteral("stranger's");
+}
+
+void InstanceCases::simultaneousStarts()
+{
+    QFETCH(QString, marker);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (marker == QLatin1String("none")) {
+        environment = withoutMarker();
+        if (environment.isEmpty())
+            QSKIP("a marker can always be made here");
+    }
+    // Any program of the same key, as another Qt program might use it.
+    QSharedMemory stranger(QLatin1String(ChannelNames::InstanceMarker));
+    if (marker == QLatin1String("stranger's"))
+        QVERIFY(stranger.create(1));
+
+    constexpr int Starts = 4;
+    std::vector<OverlayProcess *> started;
+    for (int i = 0; i < Starts; ++i)
+        started.push_back(start({QStringLiteral("-s")}, environment));
+    const auto ended = [&started] {
+        return std::count_if(started.cbegin(), started.cend(),
+            [](OverlayProcess *instance) { return instance->process.state() == QProcess::NotRunning; });
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(ended(), Starts - 1, TimeoutMs);
+    const auto running = std::find_if(started.cbegin(), started.cend(),
+        [](OverlayProcess *instance) { return instance->process.state() == QProcess::Running; });
+    QVERIFY(running != started.cend());
+    QTRY_VERIFY_WITH_TIMEOUT(isRunning(*running), TimeoutMs);
+    for (OverlayProcess *instance : started) {
+        if (instance == *running)
+            continue;
+        QCOMPARE(instance->process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(instance->process.exitCode(), 0);
+    }
+    // The marker is named in the one warning of the one left, held by a stranger.
+    QCOMPARE((*running)->errorOutput().count("lumivane.instance: Instance marker \"flag\" is held"),
+        marker == QLatin1String("stranger's") ? 1 : 0);
 }

@@ -33,6 +33,8 @@ protected:
     virtual bool markerPresent() = 0;
     // Ends an instance that a case left running.
     virtual void end(OverlayProcess *instance) = 0;
+    // An environment in which no marker can be made; empty where the platform has none.
+    virtual QProcessEnvironment withoutMarker() { return QProcessEnvironment(); }
 
     static constexpr int TimeoutMs = 30000;
 
@@ -41,6 +43,8 @@ private Q_SLOTS:
     void secondStartExits();
     void unknownOption_data();
     void unknownOption();
+    void simultaneousStarts_data();
+    void simultaneousStarts();
 
 private:
     std::vector<std::unique_ptr<OverlayProcess>> instances;

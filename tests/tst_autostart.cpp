@@ -251,6 +251,8 @@ void tst_Autostart::location_data()
     QTest::newRow("read-only folder") << QStringLiteral("/proc") << QStringLiteral("/proc") << QString();
     QTest::newRow("file for the folder")
         << config << QStringLiteral("config") << QStringLiteral("config/autostart");
+    // An empty folder: HOME unset too.
+    QTest::newRow("no home") << QString() << QString() << QString();
 }
 
 void tst_Autostart::location()
@@ -264,14 +266,19 @@ void tst_Autostart::location()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(root.path()));
     const auto restore = qScopeGuard([&previous] { QDir::setCurrent(previous); });
-    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    const QByteArray home = qgetenv("HOME");
+    const auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
+    if (folder.isEmpty())
+        qunsetenv("HOME");
+    else
+        qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
     if (configHome.isEmpty())
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.replace(QLatin1Char('@'), root.path())));
     if (!obstacle.isEmpty())
         writeAll(obstacle, "[Desktop Entry]\n");
-    const bool stored = obstacle.isEmpty() && QDir::isRelativePath(folder);
+    const bool stored = obstacle.isEmpty() && !folder.isEmpty() && QDir::isRelativePath(folder);
 
     const MessageCapture warnings(QtWarningMsg);
     QCOMPARE(Autostart::setEnabled(true, Program), stored);
@@ -279,6 +286,7 @@ void tst_Autostart::location()
     QCOMPARE(
         QFileInfo(root.filePath(folder + QLatin1String("/autostart/lumivane.desktop"))).isFile(), stored);
     QCOMPARE(Autostart::isEnabled(Program), stored);
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/.config/autostart/lumivane.desktop")));
 }
 
 void tst_Autostart::entryIsValid_data()

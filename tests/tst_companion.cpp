@@ -1,15 +1,18 @@
 #include "MockBluez.h"
+#include "companion/BluezWatcher.h"
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "companion/DeviceWatcher.h"
 #include "support/MessageCapture.h"
 #include "support/OverlayProcess.h"
+#include "support/StalledBus.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +41,7 @@ private Q_SLOTS:
     void followsTheAccessory();
     void endsWithItsOwner();
 
+    void registrationFailureIsLogged_data();
     void registrationFailureIsLogged();
     void outputIsForwarded();
     void endsWhenTerminated();
@@ -259,8 +263,11 @@ void tst_Companion::followsTheAccessory()
     CompanionProcess process;
     CompanionSupervisor supervisor(&process);
     supervisor.startCompanion();
-    // The system bus of this test is reachable, so registration succeeds.
-    QVERIFY(supervisor.watchDevices(WId()));
+    // The system bus of this test answers, so registration succeeds.
+    QSignalSpy failed(&supervisor, &CompanionSupervisor::deviceWatchFailed);
+    supervisor.watchDevices(WId());
+    QTRY_VERIFY_WITH_TIMEOUT(supervisor.findChild<BluezWatcher *>(), WaitMs);
+    QCOMPARE(failed.count(), 0);
     auto *watcher = supervisor.findChild<DeviceWatcher *>();
     QVERIFY(watcher);
     QSignalSpy arrived(watcher, &DeviceWatcher::accessoryArrived);
@@ -326,15 +333,45 @@ void tst_Companion::endsWithItsOwner()
     QVERIFY(processEnded(pid));
 }
 
+void tst_Companion::registrationFailureIsLogged_data()
+{
+    QTest::addColumn<QString>("systemBus"); // "stalled", or empty for none
+    QTest::addColumn<bool>("sessionStalled");
+    QTest::addColumn<QByteArray>("line");
+    // The line is the text, a space and a line feed, and the message handler ends it.
+    const QByteArray failed = "\n注册失败 \n\n";
+    QTest::newRow("no system bus") << QString() << false << failed;
+    QTest::newRow("system bus stalled") << QStringLiteral("stalled") << false << failed;
+    QTest::newRow("session bus stalled") << qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS") << true
+                                         << QByteArray("lumivane.bus: The session bus does not answer");
+}
+
 void tst_Companion::registrationFailureIsLogged()
 {
+    QFETCH(QString, systemBus);
+    QFETCH(bool, sessionStalled);
+    QFETCH(QByteArray, line);
+    const StalledBus stalled;
+    QVERIFY(!stalled.address().isEmpty());
+    if (systemBus.isEmpty())
+        systemBus = deadBus(*scratch);
+    else if (systemBus == QLatin1String("stalled"))
+        systemBus = stalled.address();
+    const QByteArray sessionBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const auto restore = qScopeGuard([&sessionBus] { qputenv("DBUS_SESSION_BUS_ADDRESS", sessionBus); });
+    if (sessionStalled)
+        qputenv("DBUS_SESSION_BUS_ADDRESS", stalled.address().toLocal8Bit());
+
     OverlayProcess overlay;
-    QVERIFY(launch(&overlay, true, QString(), deadBus(*scratch)));
-    // The line is the text, a space and a line feed, and the message handler ends it.
-    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("\n注册失败 \n\n"), WaitMs);
-    QCOMPARE(overlay.process.state(), QProcess::Running);
+    // Whatever the buses do, the channel is the overlay's and it plays reports within start-up.
+    QVERIFY(launch(&overlay, true, QString(), systemBus));
+    QCOMPARE(runSender(words("--via x11 1 0 0 7")), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.wroteLines({"mode: 1 ,R: 0 ,G: 0 ,B: 7"}), WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains(line), WaitMs);
+    QCOMPARE(overlay.errorOutput().count(line), 1);
     QTRY_COMPARE_WITH_TIMEOUT(starts().size(), 1, WaitMs);
     QVERIFY(overlay.stop());
+    QCOMPARE(overlay.process.exitCode(), 0);
 }
 
 void tst_Companion::outputIsForwarded()

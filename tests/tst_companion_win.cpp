@@ -2,11 +2,13 @@
 #include "overlay/Lumivane.h"
 #include "session/WarningLog.h"
 #include "support/MessageCapture.h"
+#include "support/OverlayProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,6 +85,7 @@ private Q_SLOTS:
     void companionEndingIsLogged();
     void ignoresOtherInterfaces_data();
     void ignoresOtherInterfaces();
+    void endsWithKilledOverlay();
 
 private:
     void send(WPARAM change, const wchar_t *name);
@@ -253,6 +256,33 @@ void tst_CompanionWin::ignoresOtherInterfaces()
     QCOMPARE(starts().size(), 1);
 
     QCOMPARE(window->deviceChangeResults, QList<bool>({false, false, false}));
+}
+
+void tst_CompanionWin::endsWithKilledOverlay()
+{
+    // The program in a process of its own, its companion beside it, recording elsewhere.
+    OverlayProcess overlay;
+    const QString record = records.filePath(QStringLiteral("killed.txt"));
+    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/gattlink.exe"),
+        overlay.folderPath() + QStringLiteral("/gattlink.exe")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GATTLINK_RECORD"), QDir::toNativeSeparators(record));
+    QVERIFY(overlay.start(environment));
+    const auto recorded = [&record] {
+        QFile file(record);
+        return file.open(QIODevice::ReadOnly | QIODevice::Text) ? file.readAll() : QByteArray();
+    };
+    QByteArray line;
+    QTRY_VERIFY_WITH_TIMEOUT(!(line = recorded()).isEmpty(), 30000);
+    const DWORD pid = QString::fromLocal8Bit(line).section(QLatin1Char(' '), 1, 1).toULong();
+    HANDLE companion = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    QVERIFY(companion);
+    // Terminated, as by the task manager: nothing of the overlay's runs any more.
+    overlay.process.kill();
+    QVERIFY(overlay.process.waitForFinished(30000));
+    const DWORD ended = WaitForSingleObject(companion, 30000);
+    CloseHandle(companion);
+    QCOMPARE(ended, DWORD(WAIT_OBJECT_0));
 }
 
 QTEST_MAIN(tst_CompanionWin)

@@ -45,6 +45,14 @@ private:
     bool markerPresent() override { return !InstanceMarker::keyFiles().isEmpty(); }
     // Through the event loop, which releases the marker.
     void end(OverlayProcess *instance) override { instance->stop(); }
+    QProcessEnvironment withoutMarker() override
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        const QString file = QDir::temp().filePath(QStringLiteral("plain-file"));
+        QFile(file).open(QIODevice::WriteOnly);
+        environment.insert(QStringLiteral("TMPDIR"), file);
+        return environment;
+    }
 };
 
 void tst_Instance::terminationReleasesMarker_data()

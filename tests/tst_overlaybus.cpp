@@ -205,13 +205,16 @@ void tst_OverlayBus::activation()
 
 void tst_OverlayBus::lostActivation()
 {
-    // Held here, the marker makes the overlay that the bus starts a second instance: it ends with
-    // 0 without taking the name, and the bus fails the sender's call when the start's time is up
-    // (3 s on the test's bus). The sender's one retry then goes to an overlay started by hand
-    // after that failure.
-    // Taken by the program's own guard, which also clears a segment abandoned under the same key.
+    // Held here, with a window that stands in for an overlay on the report channel, the marker
+    // makes the overlay that the bus starts a second instance: it ends with 0 without taking the name, and
+    // the bus fails the sender's call when the start's time is up (3 s on the test's bus). The sender's one
+    // retry then goes to an overlay started by hand after that failure. Taken by the program's own guard,
+    // which also clears a segment abandoned under the same key.
     std::optional<InstanceGuard> guard(std::in_place);
     QCOMPARE(guard->acquire(), InstanceGuard::Result::Acquired);
+    std::optional<XProbe> standIn(std::in_place);
+    standIn->setProperty(ChannelNames::OverlayWindow, 1);
+    standIn->takeSelection(ChannelNames::Report);
     QProcess monitor;
     monitor.start(QStringLiteral("dbus-monitor"), words("--session type='error'"));
     QByteArray seen;
@@ -221,6 +224,7 @@ void tst_OverlayBus::lostActivation()
     sender.start(QStringLiteral(LUMIVANE_SEND), words("--via dbus 2 0 255 0"));
     QTRY_VERIFY_WITH_TIMEOUT((seen += monitor.readAll()).contains("Failed to activate service"), 20000);
     guard.reset();
+    standIn.reset();
     QVERIFY(overlay.start());
     QVERIFY(sender.waitForFinished(20000));
     QCOMPARE(sender.exitCode(), 0);
@@ -238,8 +242,13 @@ void tst_OverlayBus::takenName()
     QCOMPARE(runSender(words("--via x11 3 0 0 9")), 0);
     QTRY_VERIFY(overlay.wroteLines({"mode: 3 ,R: 0 ,G: 0 ,B: 9"}));
     QCOMPARE(overlay.errorOutput().count("is taken on the session bus"), 1);
-    QVERIFY(overlay.stop());
+    // Let go, the name comes to the overlay, which says so, and reports come over the bus again.
     QVERIFY(QDBusConnection::sessionBus().unregisterService(busName));
+    QTRY_COMPARE(nameOwner(), overlay.process.processId());
+    QTRY_VERIFY(overlay.wroteLines({"lumivane.bus: org.lumivane.Overlay is ours now; reports arrive over the "
+                                    "session bus too"}));
+    QCOMPARE(busctlReport("0x01000000"), QByteArray("b true\n"));
+    QVERIFY(overlay.stop());
 }
 
 void tst_OverlayBus::trayItem_data()

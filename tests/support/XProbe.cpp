@@ -140,6 +140,13 @@ xcb_window_t XProbe::window()
     return ownWindow;
 }
 
+void XProbe::setProperty(const QByteArray &name, quint32 value)
+{
+    xcb_change_property(
+        connection, XCB_PROP_MODE_REPLACE, window(), atom(name), XCB_ATOM_CARDINAL, 32, 1, &value);
+    xcb_flush(connection);
+}
+
 void XProbe::takeSelection(const QByteArray &selection)
 {
     xcb_set_selection_owner(connection, window(), atom(selection), XCB_CURRENT_TIME);

@@ -39,6 +39,8 @@ public:
 
     // A window of the probe's own, created on first use.
     xcb_window_t window();
+    // Sets a 32-bit CARDINAL property on that window.
+    void setProperty(const QByteArray &name, quint32 value);
     void takeSelection(const QByteArray &selection);
     // Gives up the selection, leaving it without an owner.
     void releaseSelection(const QByteArray &selection);
