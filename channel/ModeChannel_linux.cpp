@@ -1,56 +1,33 @@
 #include "ModeChannel.h"
 
-#include "ChannelLogging.h"
 #include "ChannelNames.h"
+#include "X11Channel.h"
 #include "windowsystem/SelectionWatch.h"
-#include "windowsystem/XAtom.h"
 
+#include <QGuiApplication>
 #include <QX11Info>
-
-#include <xcb/xcb.h>
 
 namespace {
 
 xcb_atom_t channelAtom = XCB_ATOM_NONE;
 
-// Senders find the overlay as the owner of the selection named after the channel.
-void takeChannel(WId window)
-{
-    xcb_connection_t *connection = QX11Info::connection();
-    xcb_set_selection_owner(connection, static_cast<xcb_window_t>(window), channelAtom, XCB_CURRENT_TIME);
-    xcb_flush(connection);
-}
-
 } // namespace
 
-void ModeChannel::listen(QWindow *window)
+void ModeChannel::listen(QWindow *window, const std::function<bool(quint32)> &receive)
 {
-    xcb_connection_t *connection = QX11Info::connection();
-    if (!connection)
-        return;
-    channelAtom = XAtom::intern(connection, ChannelNames::Report);
-    // Watched before it is taken, so that no change of owner after the taking goes unseen.
-    auto *watch = new SelectionWatch(ChannelNames::Report, window);
-    QObject::connect(watch, &SelectionWatch::ownerChanged, window, [window](quint32 owner) {
-        if (owner == XCB_WINDOW_NONE)
-            takeChannel(window->winId());
-        else if (owner != window->winId())
-            qCWarning(lcChannel, "Another client holds the report channel; taking it back when it lets go");
-    });
-    takeChannel(window->winId());
+    if (QX11Info::isPlatformX11()) {
+        // Watched before it is taken, so that no change of owner after the taking goes unseen.
+        auto *watch = new SelectionWatch(ChannelNames::Report, window);
+        channelAtom =
+            X11Channel::hold(QX11Info::connection(), static_cast<xcb_window_t>(window->winId()), watch);
+    } else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        X11Channel::openBeside(receive, window);
+    }
 }
 
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
 {
-    if (channelAtom == XCB_ATOM_NONE || eventType != "xcb_generic_event_t")
+    if (eventType != "xcb_generic_event_t")
         return false;
-    const auto *event = static_cast<const xcb_generic_event_t *>(message);
-    // Events sent by another client carry the send-event bit.
-    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-        return false;
-    const auto *clientMessage = reinterpret_cast<const xcb_client_message_event_t *>(event);
-    if (clientMessage->format != 32 || clientMessage->type != channelAtom)
-        return false;
-    *parameter = clientMessage->data.data32[0];
-    return true;
+    return X11Channel::readReport(static_cast<const xcb_generic_event_t *>(message), channelAtom, parameter);
 }

@@ -12,7 +12,7 @@ const UINT lumivaneMessage = RegisterWindowMessageA(ChannelNames::Report);
 
 } // namespace
 
-void ModeChannel::listen(QWindow *)
+void ModeChannel::listen(QWindow *, const std::function<bool(quint32)> &)
 {
     // Windows delivers a broadcast registered message to every top-level window, hidden or not.
 }

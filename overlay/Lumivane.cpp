@@ -102,7 +102,7 @@ Lumivane::Lumivane(QWidget *parent)
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
     NativeWindow::createWithoutFocus(this);
-    ModeChannel::listen(windowHandle());
+    ModeChannel::listen(windowHandle(), [this](quint32 parameter) { return receiveReport(parameter); });
     if (!supervisor->watchDevices(winId()))
         qDebug() << "注册失败" << Qt::endl;
 
