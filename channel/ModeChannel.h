@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QWindow>
 
+#include <functional>
+
 // The channel through which the companion program reports the accessory's mode and colour to
 // the overlay window: one 32-bit parameter, mode << 24 | R << 16 | G << 8 | B, in a message
 // named "WM_LUMIVANE_MESSAGE" (a registered window message on Windows, a client message with
@@ -12,9 +14,11 @@ namespace ModeChannel {
 
 // Makes the window, whose native window must exist, the one that reports are addressed to, for
 // as long as the window lives: should another client take the channel, the window takes it back
-// as soon as that client lets it go. Where another overlay holds the channel (X11), or takes it
-// later, this one yields: heldByAnotherOverlay() then says so, and the event loop ends with 0.
-void listen(QWindow *window);
+// as soon as that client lets it go. Reports that do not arrive as the window's native events are
+// handed to receive: on Linux beside a Wayland display, those of an X server that DISPLAY names.
+// Where another overlay holds the channel (X11), or takes it later, this one yields:
+// heldByAnotherOverlay() then says so, and the event loop ends with 0.
+void listen(QWindow *window, const std::function<bool(quint32)> &receive = {});
 
 // Whether the channel is another overlay's, found so by listen().
 bool heldByAnotherOverlay();

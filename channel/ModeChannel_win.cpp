@@ -20,7 +20,7 @@ const Registration registration;
 
 } // namespace
 
-void ModeChannel::listen(QWindow *)
+void ModeChannel::listen(QWindow *, const std::function<bool(quint32)> &)
 {
     // Windows delivers a broadcast registered message to every top-level window, hidden or not.
     // A failed registration is said here, once, rather than where it happened, before anything

@@ -107,7 +107,7 @@ Lumivane::Lumivane(QWidget *parent)
 
     // The native window exists from now on, so that reports reach the overlay while it is hidden.
     NativeWindow::createWithoutFocus(this);
-    ModeChannel::listen(windowHandle());
+    ModeChannel::listen(windowHandle(), [this](quint32 parameter) { return receiveReport(parameter); });
     connect(supervisor, &CompanionSupervisor::deviceWatchFailed, this,
         [] { qDebug() << "注册失败" << Qt::endl; });
     supervisor->watchDevices(winId());

@@ -415,10 +415,16 @@ void tst_OverlayBus::onSway()
     QCOMPARE(focused(), QStringLiteral("Event Tester"));
     QVERIFY(!output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")})
                  .contains("umivane"));
+    // Companions that send over X11 reach it too, beside the layer surface through a connection of its own.
+    QProcess sender;
+    start(sender, QStringList {QStringLiteral(LUMIVANE_SEND)} + words("--via x11 3 0 0 9"), environment);
+    QVERIFY(sender.waitForFinished(20000) && sender.exitCode() == 0);
+    QByteArray errors;
+    QTRY_VERIFY((errors += onSway.readAllStandardError()).contains("mode: 3 ,R: 0 ,G: 0 ,B: 9"));
     onSway.terminate();
     sway.terminate();
     QVERIFY(onSway.waitForFinished(20000) && sway.waitForFinished(20000));
-    QVERIFY2(onSway.readAllStandardError().startsWith("lumivane.display: " + path + '\n'), path.constData());
+    QVERIFY2(errors.startsWith("lumivane.display: " + path + '\n'), errors.constData());
 }
 
 void tst_OverlayBus::calls_data()

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QObject>
 
+struct xcb_connection_t;
+
 // Follows the owner of one X selection on the application's X connection. The X server tells of
 // every change (XFixes selection events: a new owner, the owner's window destroyed, the owner's
 // client gone), so nothing polls and nothing wakes while the owner stays.
@@ -15,6 +17,10 @@ class SelectionWatch : public QObject, public QAbstractNativeEventFilter
 public:
     // Silent when the application has no X connection or the server lacks XFixes.
     explicit SelectionWatch(const QByteArray &selection, QObject *parent = nullptr);
+    // The same on a connection other than the application's, which must outlive the watch and
+    // whose events its reader hands to nativeEventFilter.
+    SelectionWatch(
+        xcb_connection_t *connection, quint32 root, const QByteArray &selection, QObject *parent = nullptr);
     ~SelectionWatch() override;
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
@@ -24,6 +30,7 @@ Q_SIGNALS:
     void ownerChanged(quint32 owner);
 
 private:
+    xcb_connection_t *connection = nullptr;
     quint32 selectionAtom = 0;
     // The events come to a window of the watch's own, so that two watches never share a request.
     quint32 window = 0;

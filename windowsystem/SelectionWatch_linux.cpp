@@ -12,9 +12,14 @@
 #include <cstdlib>
 
 SelectionWatch::SelectionWatch(const QByteArray &selection, QObject *parent)
+    : SelectionWatch(QX11Info::connection(), QX11Info::appRootWindow(), selection, parent)
+{
+}
+
+SelectionWatch::SelectionWatch(
+    xcb_connection_t *connection, quint32 root, const QByteArray &selection, QObject *parent)
     : QObject(parent)
 {
-    xcb_connection_t *connection = QX11Info::connection();
     if (!connection)
         return;
     const xcb_query_extension_reply_t *extension = xcb_get_extension_data(connection, &xcb_xfixes_id);
@@ -27,9 +32,10 @@ SelectionWatch::SelectionWatch(const QByteArray &selection, QObject *parent)
         return;
     std::free(version);
 
+    this->connection = connection;
     selectionAtom = XAtom::intern(connection, selection.constData());
     window = xcb_generate_id(connection);
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, QX11Info::appRootWindow(), 0, 0, 1, 1, 0,
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, root, 0, 0, 1, 1, 0,
         XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     notifyEvent = extension->first_event + XCB_XFIXES_SELECTION_NOTIFY;
     QCoreApplication::instance()->installNativeEventFilter(this);
@@ -43,7 +49,6 @@ SelectionWatch::SelectionWatch(const QByteArray &selection, QObject *parent)
 SelectionWatch::~SelectionWatch()
 {
     // Destroying the window also ends the server's selection events to it.
-    xcb_connection_t *connection = QX11Info::connection();
     if (connection && window != XCB_WINDOW_NONE) {
         xcb_destroy_window(connection, window);
         xcb_flush(connection);
