@@ -207,6 +207,9 @@ void tst_Ring::paintsEveryStrokePixel()
     widget.penAlpha = alpha;
     widget.arcDegrees = arc;
     QCOMPARE(render(widget), expected);
+    // Painted again unchanged, and once more from what the ring kept of it.
+    QCOMPARE(render(widget), expected);
+    QCOMPARE(render(widget), expected);
 }
 
 void tst_Ring::repaintLeavesCentreAlone()

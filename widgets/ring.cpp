@@ -1,9 +1,12 @@
 #include "ring.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QParallelAnimationGroup>
 #include <QSequentialAnimationGroup>
 #include <QVariantAnimation>
+
+#include <cmath>
 
 ring::ring(QWidget *parent)
     : QWidget(parent)
@@ -94,12 +97,42 @@ void ring::animation_finishi()
     update();
 }
 
+bool ring::Stroke::operator==(const Stroke &other) const
+{
+    return color == other.color && width == other.width && arc == other.arc && ratio == other.ratio;
+}
+
 void ring::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-
     ringColor.setAlpha(penAlpha);
+    const qreal ratio = painter.deviceTransform().m11();
+    const Stroke stroke {ringColor.rgba(), penWidth, arcDegrees, ratio};
+    if (!(stroke == keptStroke) || kept.isNull()) {
+        // An animation of the ring itself changes the stroke at every frame: drawn as it is.
+        if (!(stroke == lastStroke)) {
+            lastStroke = stroke;
+            drawStroke(painter);
+            return;
+        }
+        kept = paintedStroke(*this, ratio);
+        keptStroke = stroke;
+    }
+    // Nothing is painted under the stroke (the disc and the ripple stay inside its inner
+    // edge), so its picture copied onto the cleared window leaves exactly the pixels the stroke
+    // itself would.
+    painter.drawPixmap(0, 0, kept);
+}
+
+void ring::hideEvent(QHideEvent *)
+{
+    // A hidden display holds no picture of it.
+    kept = QPixmap();
+}
+
+void ring::drawStroke(QPainter &painter) const
+{
+    painter.setRenderHint(QPainter::Antialiasing);
     QPen pen(QBrush(ringColor, Qt::SolidPattern), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
     painter.setPen(pen);
 
@@ -113,4 +146,16 @@ void ring::paintEvent(QPaintEvent *)
     pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
     painter.drawArc(QRectF(d, d, size, size), 90 * 16, -16 * arcDegrees);
+}
+
+QPixmap ring::paintedStroke(const ring &source, qreal ratio)
+{
+    const int side = int(std::ceil(Side * ratio));
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    source.drawStroke(painter);
+    painter.end();
+    return QPixmap::fromImage(image);
 }

@@ -2,6 +2,7 @@
 #define RING_H
 
 #include <QColor>
+#include <QPixmap>
 #include <QVariant>
 #include <QWidget>
 
@@ -49,8 +50,29 @@ private Q_SLOTS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    // What a paint of the stroke depends on.
+    struct Stroke
+    {
+        QRgb color;
+        int width;
+        int arc;
+        qreal ratio;
+        bool operator==(const Stroke &other) const;
+    };
+
+    void drawStroke(QPainter &painter) const;
+    static QPixmap paintedStroke(const ring &source, qreal ratio);
+
+    // The stroke last painted, and the same stroke kept as a picture once it was painted twice
+    // in a row: a mode change repaints the corners of the ring at every frame of the ripple
+    // beneath, with nothing in the ring changing.
+    Stroke lastStroke {};
+    Stroke keptStroke {};
+    QPixmap kept;
+
     // The stroke's inner edge stays on this circle around the centre; a wider stroke grows outwards.
     static constexpr int InnerRadius = 66;
 };
