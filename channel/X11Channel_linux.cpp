@@ -26,11 +26,10 @@ void takeChannel(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t a
 }
 
 // Whether the window is an overlay's: overlays mark their window, other clients do not.
-bool isOverlay(xcb_connection_t *connection, xcb_window_t window)
+bool isOverlay(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t mark)
 {
     if (window == XCB_WINDOW_NONE)
         return false;
-    const xcb_atom_t mark = XAtom::intern(connection, ChannelNames::OverlayWindow);
     const xcb_get_property_cookie_t cookie =
         xcb_get_property(connection, false, window, mark, XCB_ATOM_ANY, 0, 0);
     xcb_get_property_reply_t *reply = xcb_get_property_reply(connection, cookie, nullptr);
@@ -83,11 +82,11 @@ xcb_atom_t X11Channel::hold(xcb_connection_t *connection, xcb_window_t window, S
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, mark, XCB_ATOM_CARDINAL, 32, 1, &pid);
     auto log = std::make_shared<TakingLog>();
     QObject::connect(
-        watch, &SelectionWatch::ownerChanged, watch, [connection, window, atom, log](quint32 owner) {
+        watch, &SelectionWatch::ownerChanged, watch, [connection, window, atom, mark, log](quint32 owner) {
             if (owner == XCB_WINDOW_NONE) {
                 takeChannel(connection, window, atom);
             } else if (owner != window) {
-                if (!isOverlay(connection, owner)) {
+                if (!isOverlay(connection, owner, mark)) {
                     log->note();
                     return;
                 }
@@ -101,7 +100,7 @@ xcb_atom_t X11Channel::hold(xcb_connection_t *connection, xcb_window_t window, S
     // moment the first one keeps the channel and every other sees it held. A stranger holding it
     // is not asked.
     xcb_grab_server(connection);
-    if (isOverlay(connection, channelOwner(connection, atom)))
+    if (isOverlay(connection, channelOwner(connection, atom), mark))
         yielded = true;
     else
         xcb_set_selection_owner(connection, window, atom, XCB_CURRENT_TIME);
@@ -117,7 +116,8 @@ bool X11Channel::heldByAnotherOverlay()
 
 bool X11Channel::overlayHolds(xcb_connection_t *connection)
 {
-    return isOverlay(connection, channelOwner(connection, XAtom::intern(connection, ChannelNames::Report)));
+    return isOverlay(connection, channelOwner(connection, XAtom::intern(connection, ChannelNames::Report)),
+        XAtom::intern(connection, ChannelNames::OverlayWindow));
 }
 
 bool X11Channel::readReport(const xcb_generic_event_t *event, xcb_atom_t atom, quint32 *parameter)
