@@ -66,6 +66,38 @@ void StartupRuns::startAndMeasure(Stage &stage)
     figures.libraries = ProcessStats::mappedLibraries(subject.processId());
 }
 
+void StartupRuns::startRound(int round)
+{
+    const auto &stages = session.stages();
+    for (int turn = 0; turn < 3; ++turn) {
+        switch ((round + turn) % 3) {
+        case 0:
+            startWithIcons(*stages[0]);
+            break;
+        default:
+            Stage &stage = *stages[size_t((round + turn) % 3 - 1)];
+            startAndMeasure(stage);
+            stage.subject.stop();
+        }
+    }
+}
+
+void StartupRuns::startWithIcons(Stage &overlay)
+{
+    if (options.iconData.empty())
+        return;
+    // The package's icons installed in the hicolor theme, as a packaged install has them.
+    Figures &figures = overlay.figures;
+    const Settled settled =
+        startAndSettle(overlay, {"XDG_DATA_DIRS=" + options.iconData + ":/usr/local/share:/usr/share"});
+    session.waitUntil(after(Clock::now(), 300));
+    figures.startupCpuIcons.push_back(settled.cpuMilliseconds);
+    figures.rssIcons.push_back(std::isnan(settled.milliseconds)
+            ? NotMeasured
+            : double(ProcessStats::residentKiB(overlay.subject.processId())));
+    overlay.subject.stop();
+}
+
 void StartupRuns::run()
 {
     const auto &stages = session.stages();
@@ -88,17 +120,10 @@ void StartupRuns::run()
                     : double(ProcessStats::residentKiB(overlay.subject.processId())));
             overlay.subject.stop();
         }
-        if (!options.iconData.empty()) {
-            // The package's icons installed in the hicolor theme, as a packaged install has them.
-            const Settled settled = startAndSettle(
-                overlay, {"XDG_DATA_DIRS=" + options.iconData + ":/usr/local/share:/usr/share"});
-            session.waitUntil(after(Clock::now(), 300));
-            figures.startupCpuIcons.push_back(settled.cpuMilliseconds);
-            figures.rssIcons.push_back(std::isnan(settled.milliseconds)
-                    ? NotMeasured
-                    : double(ProcessStats::residentKiB(overlay.subject.processId())));
-            overlay.subject.stop();
-        }
+        for (int round = 0; round < options.starts; ++round)
+            startRound(run * options.starts + round);
+        if (options.starts == 0)
+            startWithIcons(overlay);
         for (int turn = 0; turn < 2; ++turn) {
             // Alternate who goes first, so that neither always meets a warmer page cache.
             Stage &stage = *stages[size_t((run + turn) % 2)];

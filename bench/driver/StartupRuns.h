@@ -10,7 +10,9 @@ struct Stage;
 
 // Fresh starts of both programs, taking turns at going first: the time and CPU to reach the idle
 // event loop, memory at start and after the first display, and the first report's time to pixel.
-// The programs of the last run keep running for the scenarios that follow. The overlay starts again
+// More starts of each program in a run, stopped once measured, give the start-up figures enough
+// samples to tell a change from the noise. The programs of the last run keep running for the
+// scenarios that follow. The overlay starts again
 // in each run where no session bus answers, for the memory its interface there costs, and on a
 // 200 % screen with scaling on and off, for the memory scaling costs.
 class StartupRuns
@@ -32,6 +34,11 @@ private:
     Settled startAndSettle(Stage &stage, const std::vector<std::string> &changes);
     // Starts the program as it is and takes the figures of its start.
     void startAndMeasure(Stage &stage);
+    // The overlay, the overlay with the package's icons installed and the floor, each started,
+    // measured and stopped, in an order that turns with the round.
+    void startRound(int round);
+    // The overlay started with the package's icons installed, measured and stopped.
+    void startWithIcons(Stage &overlay);
 
     Session &session;
     const BenchOptions &options;

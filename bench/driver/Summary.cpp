@@ -87,16 +87,21 @@ void Summary::fill(ResultTable &table) const
     const Figures &o = overlayFigures;
     const Figures &f = floorFigures;
     const std::string runs = " (median of " + std::to_string(options.runs) + ")";
+    auto starts = [](const std::vector<double> &figures) {
+        return " (median of " + std::to_string(figures.size()) + ")";
+    };
 
     // The clock's time moves with the load of the machine; the CPU time much less.
-    table.addInfo("start-up, exec to idle" + runs, Unit::Milliseconds, median(o.startup), median(f.startup));
-    table.addRatio(
-        "start-up CPU time" + runs, Unit::Milliseconds, median(o.startupCpu), median(f.startupCpu), 1.05);
-    table.addRatio("start-up CPU time, the package's icons installed" + runs, Unit::Milliseconds,
-        median(o.startupCpuIcons), median(f.startupCpu), 1.05);
+    table.addInfo("start-up, exec to idle" + starts(o.startup), Unit::Milliseconds, median(o.startup),
+        median(f.startup));
+    table.addRatio("start-up CPU time" + starts(o.startupCpu), Unit::Milliseconds, median(o.startupCpu),
+        median(f.startupCpu), 1.05);
+    table.addRatio("start-up CPU time, the package's icons installed" + starts(o.startupCpuIcons),
+        Unit::Milliseconds, median(o.startupCpuIcons), median(f.startupCpu), 1.05);
     table.addText("tray icon docked and drawn", o.docked ? "yes" : "no", f.docked ? "yes" : "no", "-", "");
-    table.addRatio("RSS idle after start" + runs, Unit::KiB, median(o.rssStart), median(f.rssStart), 1.05);
-    table.addRatio("RSS idle after start, the package's icons installed" + runs, Unit::KiB,
+    table.addRatio(
+        "RSS idle after start" + starts(o.rssStart), Unit::KiB, median(o.rssStart), median(f.rssStart), 1.05);
+    table.addRatio("RSS idle after start, the package's icons installed" + starts(o.rssIcons), Unit::KiB,
         median(o.rssIcons), median(f.rssStart), 1.05);
     table.addRatio("RSS idle after start: overlay with / without a session bus" + runs, Unit::KiB,
         median(o.rssStart), median(o.rssWithoutBus), 1.02);
@@ -105,7 +110,8 @@ void Summary::fill(ResultTable &table) const
     // The overlay against itself: the floor's column holds its figure with scaling off.
     table.addRatio("RSS idle after start at 200 %, scaling on / off" + runs, Unit::KiB, median(o.rssScaled),
         median(o.rssUnscaled), 1.05);
-    table.addInfo("PSS idle after start" + runs, Unit::KiB, median(o.pssStart), median(f.pssStart));
+    table.addInfo(
+        "PSS idle after start" + starts(o.pssStart), Unit::KiB, median(o.pssStart), median(f.pssStart));
     table.addInfo("shared objects mapped", Unit::Count, o.libraries, f.libraries);
 
     table.addInfo("report to pixel: first after start" + runs, Unit::Milliseconds, median(o.firstReport),

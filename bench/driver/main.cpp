@@ -12,7 +12,7 @@ void usage()
 {
     std::fprintf(stderr,
         "usage: lumivane-bench --overlay PATH --floor PATH --work DIR [--paint CSV] [--icon-data DIR]\n"
-        "                      [--smoke] [--runs N]\n"
+        "                      [--smoke] [--runs N] [--starts N]\n"
         "                      [--cycles N] [--warmup-storms N] [--storms N] [--storm-size N]\n"
         "                      [--bus-storm-size N] [--idle-seconds N]\n");
 }
@@ -28,6 +28,7 @@ int main(int argc, char *argv[])
             // One short pass through every scenario: that the driver and both programs get through
             // them, not figures to compare. Options after it still apply.
             options.runs = options.cycles = options.warmupStorms = options.storms = 1;
+            options.starts = 0;
             options.idleSeconds = 1;
             continue;
         }
@@ -48,6 +49,8 @@ int main(int argc, char *argv[])
             options.iconData = value;
         else if (option == "--runs")
             options.runs = std::atoi(value);
+        else if (option == "--starts")
+            options.starts = std::atoi(value);
         else if (option == "--cycles")
             options.cycles = std::atoi(value);
         else if (option == "--warmup-storms")
@@ -66,8 +69,8 @@ int main(int argc, char *argv[])
         }
     }
     if (options.overlay.empty() || options.floor.empty() || options.workDirectory.empty() ||
-        options.runs < 1 || options.cycles < 1 || options.warmupStorms < 1 || options.storms < 1 ||
-        options.stormSize < 1 || options.busStormSize < 1 || options.idleSeconds < 1) {
+        options.runs < 1 || options.starts < 0 || options.cycles < 1 || options.warmupStorms < 1 ||
+        options.storms < 1 || options.stormSize < 1 || options.busStormSize < 1 || options.idleSeconds < 1) {
         usage();
         return 2;
     }
