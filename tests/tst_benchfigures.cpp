@@ -14,6 +14,8 @@ class tst_BenchFigures : public QObject
 private Q_SLOTS:
     void percentile_data();
     void percentile();
+    void medianRatio_data();
+    void medianRatio();
     void verdict_data();
     void verdict();
 };
@@ -43,6 +45,34 @@ void tst_BenchFigures::percentile()
     QFETCH(double, expected);
     QCOMPARE(Statistics::percentile(std::vector<double>(values.begin(), values.end()), p), expected);
     QVERIFY(std::isnan(Statistics::median({})));
+}
+
+void tst_BenchFigures::medianRatio_data()
+{
+    QTest::addColumn<QVector<double>>("overlay");
+    QTest::addColumn<QVector<double>>("floor");
+    QTest::addColumn<double>("expected");
+    const double NaN = std::numeric_limits<double>::quiet_NaN();
+    // The ratio of the medians would be 22 / 20.
+    QTest::newRow("pairs, not medians")
+        << QVector<double> {10, 40, 22} << QVector<double> {10, 40, 20} << 1.0;
+    QTest::newRow("a start not measured")
+        << QVector<double> {NaN, 30, 20} << QVector<double> {10, 20, 10} << 1.75;
+    QTest::newRow("pairs only") << QVector<double> {12, 99} << QVector<double> {10} << 1.2;
+    QTest::newRow("none") << QVector<double> {NaN} << QVector<double> {10} << NaN;
+}
+
+void tst_BenchFigures::medianRatio()
+{
+    QFETCH(QVector<double>, overlay);
+    QFETCH(QVector<double>, floor);
+    QFETCH(double, expected);
+    const double ratio = Statistics::medianRatio(
+        std::vector<double>(overlay.begin(), overlay.end()), std::vector<double>(floor.begin(), floor.end()));
+    if (std::isnan(expected))
+        QVERIFY(std::isnan(ratio));
+    else
+        QCOMPARE(ratio, expected);
 }
 
 void tst_BenchFigures::verdict_data()

@@ -13,9 +13,9 @@ struct BenchOptions
     // A data folder whose icons/hicolor holds the package's icons, as installed.
     std::string iconData;
     int runs = 5;
-    // Fresh starts of each program in a run besides the one that goes on to its first display:
-    // a start's CPU time moves by a sixth from one start to the next.
-    int starts = 2;
+    // Rounds of fresh starts in a run, a start of each program side by side: a start's CPU time
+    // moves by a sixth from one start to the next.
+    int starts = 3;
     int cycles = 15;
     int warmupStorms = 4;
     int storms = 3;

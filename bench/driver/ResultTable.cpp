@@ -1,5 +1,7 @@
 #include "ResultTable.h"
 
+#include "Statistics.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -50,6 +52,20 @@ void ResultTable::addRatio(
     const bool holds = !std::isnan(overlay) && !std::isnan(floor) && overlay <= maxRatio * floor;
     rows.push_back({figure, format(unit, overlay), format(unit, floor), ratioText(overlay, floor), budget,
         verdict(holds)});
+}
+
+void ResultTable::addPairedRatio(const std::string &figure, Unit unit, const std::vector<double> &overlay,
+    const std::vector<double> &floor, double maxRatio)
+{
+    char budget[32];
+    std::snprintf(budget, sizeof budget, "<= %.2fx", maxRatio);
+    const double ratio = Statistics::medianRatio(overlay, floor);
+    char ratioText[32] = "-";
+    if (!std::isnan(ratio))
+        std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
+    rows.push_back(
+        {figure, format(unit, Statistics::median(overlay)), format(unit, Statistics::median(floor)),
+            ratioText, budget, verdict(!std::isnan(ratio) && ratio <= maxRatio)});
 }
 
 void ResultTable::addLimit(const std::string &figure, Unit unit, double overlay, double floor, double limit)

@@ -13,6 +13,10 @@ public:
 
     // Budget as a ratio to the floor's figure.
     void addRatio(const std::string &figure, Unit unit, double overlay, double floor, double maxRatio);
+    // Budget as a ratio to the floor's figure, of figures taken in pairs: the medians of both, and
+    // the median of the pairs' ratios.
+    void addPairedRatio(const std::string &figure, Unit unit, const std::vector<double> &overlay,
+        const std::vector<double> &floor, double maxRatio);
     // Budget as an upper bound on the overlay's own figure.
     void addLimit(const std::string &figure, Unit unit, double overlay, double floor, double limit);
     // A figure printed for information, without a budget.

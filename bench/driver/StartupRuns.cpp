@@ -59,26 +59,22 @@ void StartupRuns::startAndMeasure(Stage &stage)
     figures.startup.push_back(settled.milliseconds);
     figures.startupCpu.push_back(settled.cpuMilliseconds);
     figures.docked = stage.tray.lastIconDrawing().has_value();
-    figures.mode = 0;
     session.waitUntil(after(Clock::now(), 300));
     figures.rssStart.push_back(double(ProcessStats::residentKiB(subject.processId())));
     figures.pssStart.push_back(double(ProcessStats::proportionalKiB(subject.processId())));
     figures.libraries = ProcessStats::mappedLibraries(subject.processId());
+    subject.stop();
 }
 
 void StartupRuns::startRound(int round)
 {
     const auto &stages = session.stages();
     for (int turn = 0; turn < 3; ++turn) {
-        switch ((round + turn) % 3) {
-        case 0:
+        const int which = (round + turn) % 3;
+        if (which == 2)
             startWithIcons(*stages[0]);
-            break;
-        default:
-            Stage &stage = *stages[size_t((round + turn) % 3 - 1)];
-            startAndMeasure(stage);
-            stage.subject.stop();
-        }
+        else
+            startAndMeasure(*stages[size_t(which)]);
     }
 }
 
@@ -122,12 +118,11 @@ void StartupRuns::run()
         }
         for (int round = 0; round < options.starts; ++round)
             startRound(run * options.starts + round);
-        if (options.starts == 0)
-            startWithIcons(overlay);
         for (int turn = 0; turn < 2; ++turn) {
             // Alternate who goes first, so that neither always meets a warmer page cache.
             Stage &stage = *stages[size_t((run + turn) % 2)];
-            startAndMeasure(stage);
+            startAndSettle(stage, {});
+            stage.figures.mode = 0;
             const double first = session.reportToPixel(stage.subject, report(1, Dark), DiscX, DiscY, drawn);
             stage.figures.firstReport.push_back(first);
             stage.figures.modeReport.push_back(first);

@@ -13,6 +13,11 @@ inline double median(const std::vector<double> &values)
     return percentile(values, 50);
 }
 
+// The median of the ratios numerators[i] / denominators[i], of the pairs measured on both sides:
+// figures taken side by side, whose ratio the machine's slower drifts leave alone. NaN when no
+// pair was measured.
+double medianRatio(const std::vector<double> &numerators, const std::vector<double> &denominators);
+
 } // namespace Statistics
 
 #endif // STATISTICS_H

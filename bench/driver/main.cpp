@@ -27,8 +27,7 @@ int main(int argc, char *argv[])
         if (option == "--smoke") {
             // One short pass through every scenario: that the driver and both programs get through
             // them, not figures to compare. Options after it still apply.
-            options.runs = options.cycles = options.warmupStorms = options.storms = 1;
-            options.starts = 0;
+            options.runs = options.starts = options.cycles = options.warmupStorms = options.storms = 1;
             options.idleSeconds = 1;
             continue;
         }
@@ -69,7 +68,7 @@ int main(int argc, char *argv[])
         }
     }
     if (options.overlay.empty() || options.floor.empty() || options.workDirectory.empty() ||
-        options.runs < 1 || options.starts < 0 || options.cycles < 1 || options.warmupStorms < 1 ||
+        options.runs < 1 || options.starts < 1 || options.cycles < 1 || options.warmupStorms < 1 ||
         options.storms < 1 || options.stormSize < 1 || options.busStormSize < 1 || options.idleSeconds < 1) {
         usage();
         return 2;
