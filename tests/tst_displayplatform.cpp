@@ -1,9 +1,6 @@
 #include "windowsystem/DisplayPlatform.h"
-#include "windowsystem/WindowFade.h"
 
 #include <QtTest>
-
-Q_DECLARE_METATYPE(WindowFade::Method)
 
 #include <vector>
 
@@ -28,8 +25,8 @@ void setVariable(const char *name, const QByteArray &value)
 
 } // namespace
 
-// The choice of the windowing system before the application object exists, the environment
-// left behind for child processes, and the fades.
+// The choice of the windowing system before the application object exists, and the environment
+// left behind for child processes.
 class tst_DisplayPlatform : public QObject
 {
     Q_OBJECT
@@ -39,8 +36,6 @@ private Q_SLOTS:
     void cleanup();
     void choice_data();
     void choice();
-    void fadeMethod_data();
-    void fadeMethod();
 
 private:
     QList<QByteArray> saved;
@@ -127,25 +122,6 @@ void tst_DisplayPlatform::choice()
     QCOMPARE(variable("QT_QPA_PLATFORM").isNull(), platform.isNull());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
-}
-
-void tst_DisplayPlatform::fadeMethod_data()
-{
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<WindowFade::Method>("method");
-    QTest::newRow("xcb") << QStringLiteral("xcb") << WindowFade::Method::WindowOpacity;
-    QTest::newRow("windows") << QStringLiteral("windows") << WindowFade::Method::WindowOpacity;
-    QTest::newRow("wayland") << QStringLiteral("wayland") << WindowFade::Method::Painted;
-    QTest::newRow("wayland-egl") << QStringLiteral("wayland-egl") << WindowFade::Method::Painted;
-    for (const char *platform : {"offscreen", "minimal", "vnc", "eglfs"})
-        QTest::newRow(platform) << QString::fromLatin1(platform) << WindowFade::Method::None;
-}
-
-void tst_DisplayPlatform::fadeMethod()
-{
-    QFETCH(QString, platform);
-    QFETCH(WindowFade::Method, method);
-    QCOMPARE(WindowFade::methodFor(platform), method);
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayPlatform)

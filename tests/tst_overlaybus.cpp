@@ -80,9 +80,8 @@ QByteArray busctlReport(const char *parameter)
     return run(call + QLatin1String(parameter), &answer) == 0 ? answer : QByteArray("failed: ") + answer;
 }
 
-// The elements of the named interface in document order, each with its attributes sorted: two
-// documents give the same list when they declare the same methods, arguments, properties and
-// annotations, however they order attributes or lay out the text.
+// The elements of the named interface in document order, each with its attributes sorted: the same
+// for two documents that declare the same, however they order attributes or lay out the text.
 QStringList interfaceOutline(const QByteArray &xml, const QString &interface)
 {
     QStringList outline;

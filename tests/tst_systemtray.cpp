@@ -150,23 +150,20 @@ void tst_SystemTray::iconDrawsAsTheBundle()
     QFETCH(qreal, ratio);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, highDpiPixmaps);
     const auto restore = qScopeGuard([] { QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, false); });
+    const auto painted = [ratio](const QIcon &icon, int size) {
+        QImage image(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        icon.paint(&painter, QRect(0, 0, size, size));
+        painter.end();
+        return image;
+    };
     SystemTray tray(nullptr);
     const QIcon all = ResourceImage::loadIcon(QStringLiteral(":/SystemTrayIcon"));
     QCOMPARE(tray.icon().availableSizes(), all.availableSizes());
     for (int size : {22, 64, 16, 96, 26, 24, 40, 12}) {
-        QImage painted(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
-        painted.setDevicePixelRatio(ratio);
-        QImage expected = painted;
-        painted.fill(Qt::transparent);
-        expected.fill(Qt::transparent);
-        QPainter onPainted(&painted);
-        tray.icon().paint(&onPainted, QRect(0, 0, size, size));
-        QPainter onExpected(&expected);
-        all.paint(&onExpected, QRect(0, 0, size, size));
-        onPainted.end();
-        onExpected.end();
-        QCOMPARE(painted, expected);
-        QCOMPARE(tray.icon().actualSize(QSize(size, size)), all.actualSize(QSize(size, size)));
+        QCOMPARE(painted(tray.icon(), size), painted(all, size));
         QCOMPARE(tray.icon().pixmap(size).toImage(), all.pixmap(size).toImage());
     }
 }
