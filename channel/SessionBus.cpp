@@ -1,12 +1,19 @@
 #include "SessionBus.h"
 
 #include <QFileInfo>
-#include <QString>
 
 bool SessionBus::provided()
 {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
+    return !address().isEmpty();
+}
+
+QString SessionBus::address()
+{
+    const QString given = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (!given.isEmpty())
+        return given;
     const QString runtimeFolder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtimeFolder.isEmpty() && QFileInfo::exists(runtimeFolder + QStringLiteral("/bus"));
+    const QString socket = runtimeFolder + QStringLiteral("/bus");
+    return !runtimeFolder.isEmpty() && QFileInfo::exists(socket) ? QStringLiteral("unix:path=") + socket
+                                                                 : QString();
 }

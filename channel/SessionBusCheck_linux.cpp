@@ -15,19 +15,12 @@ const char NoBus[] = "unix:path=/dev/null";
 // for this answer. A daemon at work answers within milliseconds.
 constexpr int BoundMs = 1000;
 
-QString sessionBusAddress()
-{
-    const QString given = qEnvironmentVariable(AddressVariable);
-    return given.isEmpty()
-        ? QStringLiteral("unix:path=") + qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/bus")
-        : given;
-}
-
 } // namespace
 
 SessionBusCheck::SessionBusCheck()
 {
-    if (!SessionBus::provided() || BusProbe::ask(sessionBusAddress(), BoundMs) != BusProbe::Answer::Silent)
+    const QString address = SessionBus::address();
+    if (address.isEmpty() || BusProbe::ask(address, BoundMs) != BusProbe::Answer::Silent)
         return;
     stalled = true;
     stalledAddress = qgetenv(AddressVariable);
