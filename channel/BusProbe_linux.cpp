@@ -52,12 +52,20 @@ int connectTo(const QByteArray &name)
     return fd;
 }
 
-// The credentials byte, then the first step of the authentication every daemon offers.
-bool greet(int socket)
+// A connection to the daemon that has sent the credentials byte and the first step of the
+// authentication every daemon offers; -1 when nothing listens there.
+int connectAndGreet(const QByteArray &name)
 {
+    const int fd = connectTo(name);
+    if (fd < 0)
+        return -1;
     const QByteArray greeting =
         QByteArray(1, '\0') + "AUTH EXTERNAL " + QByteArray::number(::getuid()).toHex() + "\r\n";
-    return ::send(socket, greeting.constData(), size_t(greeting.size()), MSG_NOSIGNAL) == greeting.size();
+    if (::send(fd, greeting.constData(), size_t(greeting.size()), MSG_NOSIGNAL) != greeting.size()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -67,19 +75,17 @@ BusProbe::Answer BusProbe::ask(const QString &address, int boundMs)
     const QByteArray name = socketName(address);
     if (name.isEmpty())
         return Answer::Answered;
-    const int fd = connectTo(name);
+    const int fd = connectAndGreet(name);
     if (fd < 0)
         return Answer::Refused;
     Answer answer = Answer::Refused;
     pollfd wait {fd, POLLIN, 0};
-    if (greet(fd)) {
-        char reply[64];
-        const int ready = ::poll(&wait, 1, boundMs);
-        if (ready == 0)
-            answer = Answer::Silent;
-        else if (ready > 0 && ::recv(fd, reply, sizeof reply, MSG_DONTWAIT) > 0)
-            answer = Answer::Answered;
-    }
+    char reply[64];
+    const int ready = ::poll(&wait, 1, boundMs);
+    if (ready == 0)
+        answer = Answer::Silent;
+    else if (ready > 0 && ::recv(fd, reply, sizeof reply, MSG_DONTWAIT) > 0)
+        answer = Answer::Answered;
     ::close(fd);
     return answer;
 }
@@ -109,12 +115,8 @@ void BusProbe::start()
         finish(Answer::Answered);
         return;
     }
-    socket = connectTo(name);
+    socket = connectAndGreet(name);
     if (socket < 0) {
-        finish(Answer::Refused);
-        return;
-    }
-    if (!greet(socket)) {
         finish(Answer::Refused);
         return;
     }

@@ -4,7 +4,6 @@
 #include "ChannelNames.h"
 #include "windowsystem/SelectionWatch.h"
 #include "windowsystem/XAtom.h"
-
 #include "windowsystem/XEvent.h"
 
 #include <QCoreApplication>
@@ -122,8 +121,7 @@ bool X11Channel::overlayHolds(xcb_connection_t *connection)
 
 bool X11Channel::readReport(const xcb_generic_event_t *event, xcb_atom_t atom, quint32 *parameter)
 {
-    const xcb_client_message_event_t *clientMessage =
-        XEvent::clientMessage("xcb_generic_event_t", const_cast<xcb_generic_event_t *>(event));
+    const xcb_client_message_event_t *clientMessage = XEvent::clientMessage(event);
     if (atom == XCB_ATOM_NONE || !clientMessage || clientMessage->type != atom)
         return false;
     *parameter = clientMessage->data.data32[0];

@@ -13,6 +13,8 @@ namespace XEvent {
 // type; nullptr for any other. Events that another client sent carry the send-event bit, which
 // does not count.
 const xcb_generic_event_t *ofType(const QByteArray &eventType, void *message, std::uint8_t type);
+// The same for an event read from a connection of the program's own.
+const xcb_generic_event_t *ofType(const xcb_generic_event_t *event, std::uint8_t type);
 
 template<typename Event>
 const Event *as(const QByteArray &eventType, void *message, std::uint8_t type)
@@ -22,6 +24,7 @@ const Event *as(const QByteArray &eventType, void *message, std::uint8_t type)
 
 // A client message with 32-bit data, the only format the program reads; nullptr for any other event.
 const xcb_client_message_event_t *clientMessage(const QByteArray &eventType, void *message);
+const xcb_client_message_event_t *clientMessage(const xcb_generic_event_t *event);
 
 } // namespace XEvent
 

@@ -44,28 +44,28 @@ std::string ResultTable::ratioText(double overlay, double floor)
     return text;
 }
 
+std::string ResultTable::ratioBudget(double maxRatio)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "<= %.2fx", maxRatio);
+    return text;
+}
+
 void ResultTable::addRatio(
     const std::string &figure, Unit unit, double overlay, double floor, double maxRatio)
 {
-    char budget[32];
-    std::snprintf(budget, sizeof budget, "<= %.2fx", maxRatio);
     const bool holds = !std::isnan(overlay) && !std::isnan(floor) && overlay <= maxRatio * floor;
-    rows.push_back({figure, format(unit, overlay), format(unit, floor), ratioText(overlay, floor), budget,
-        verdict(holds)});
+    rows.push_back({figure, format(unit, overlay), format(unit, floor), ratioText(overlay, floor),
+        ratioBudget(maxRatio), verdict(holds)});
 }
 
 void ResultTable::addPairedRatio(const std::string &figure, Unit unit, const std::vector<double> &overlay,
     const std::vector<double> &floor, double maxRatio)
 {
-    char budget[32];
-    std::snprintf(budget, sizeof budget, "<= %.2fx", maxRatio);
     const double ratio = Statistics::medianRatio(overlay, floor);
-    char ratioText[32] = "-";
-    if (!std::isnan(ratio))
-        std::snprintf(ratioText, sizeof ratioText, "%.2f", ratio);
     rows.push_back(
         {figure, format(unit, Statistics::median(overlay)), format(unit, Statistics::median(floor)),
-            ratioText, budget, verdict(!std::isnan(ratio) && ratio <= maxRatio)});
+            ratioText(ratio, 1.0), ratioBudget(maxRatio), verdict(!std::isnan(ratio) && ratio <= maxRatio)});
 }
 
 void ResultTable::addLimit(const std::string &figure, Unit unit, double overlay, double floor, double limit)

@@ -37,6 +37,7 @@ private:
     };
     static std::string format(Unit unit, double value);
     static std::string ratioText(double overlay, double floor);
+    static std::string ratioBudget(double maxRatio);
 
     std::vector<Row> rows;
 };
