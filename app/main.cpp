@@ -1,13 +1,13 @@
-#include "app/InstanceGuard.h"
+#include "ApplicationIdentity.h"
+#include "InstanceGuard.h"
+#include "TerminationWatcher.h"
 #include "channel/ModeChannel.h"
-#include "channel/OverlayBusService.h"
-#include "channel/SessionBusCheck.h"
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
-#include "session/ApplicationIdentity.h"
-#include "session/BusAutolaunch.h"
-#include "session/TerminationWatcher.h"
 #include "session/WarningLog.h"
+#include "sessionbus/BusAutolaunch.h"
+#include "sessionbus/OverlayBusService.h"
+#include "sessionbus/SessionBusCheck.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
@@ -76,7 +76,8 @@ int main(int argc, char *argv[])
         [&window] { return window.currentMode; },
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
-    busService.publish();
+    if (busService.publish() == OverlayBusService::Name::HeldByAnother)
+        busService.waitForName();
     if (parser.isSet(showOption))
         window.showapp();
     return app.exec();

@@ -1,12 +1,13 @@
 #include "BusReportSender.h"
 
 #include "ChannelNames.h"
-#include "SessionBus.h"
+#include "overlay1proxy.h"
+#include "sessionbus/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
-#include <QDBusMessage>
+#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QEventLoop>
 #include <QTimer>
@@ -48,22 +49,20 @@ bool BusReportSender::send(quint32 parameter)
         error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
         return false;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(QLatin1String(ChannelNames::BusService),
-        QLatin1String(ChannelNames::BusPath), QLatin1String(ChannelNames::BusInterface),
-        QStringLiteral("Report"));
-    call << parameter;
-    QDBusMessage reply = bus.call(call);
+    Overlay1Proxy overlay(QLatin1String(ChannelNames::BusService), QLatin1String(ChannelNames::BusPath), bus);
+    QDBusPendingReply<bool> reply = overlay.Report(parameter);
+    reply.waitForFinished();
     // An overlay started by the bus loses to one started by hand at the same moment, and its
     // caller gets an error: the one retry goes to the winner once it owns the name. Where the
     // bus knows no way to start an overlay, there is nothing to wait for.
-    if (reply.type() == QDBusMessage::ErrorMessage &&
-        reply.errorName() != QDBusError::errorString(QDBusError::ServiceUnknown)) {
+    if (reply.isError() && reply.error().type() != QDBusError::ServiceUnknown) {
         waitForOwner(bus);
-        reply = bus.call(call);
+        reply = overlay.Report(parameter);
+        reply.waitForFinished();
     }
-    if (reply.type() != QDBusMessage::ReplyMessage) {
+    if (reply.isError()) {
         error = QStringLiteral("no overlay could be reached or started on the session bus (%1)")
-                    .arg(reply.errorMessage());
+                    .arg(reply.error().message());
         return false;
     }
     return true;

@@ -4,6 +4,5 @@
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(lcChannel)
-Q_DECLARE_LOGGING_CATEGORY(lcBus)
 
 #endif // CHANNELLOGGING_H

@@ -1,7 +1,7 @@
 #include "DeviceWatcher.h"
 
 #include "BluezWatcher.h"
-#include "channel/BusProbe.h"
+#include "sessionbus/BusProbe.h"
 
 #include <QDBusConnection>
 

@@ -1,5 +1,6 @@
 #include "Lumivane.h"
 
+#include "HeapTrim.h"
 #include "PrimaryScreenWatch.h"
 #include "channel/ModeChannel.h"
 #include "channel/ModeReport.h"
@@ -7,7 +8,6 @@
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "resources/ResourceImage.h"
-#include "session/HeapTrim.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"

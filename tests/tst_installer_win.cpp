@@ -40,7 +40,7 @@ QMap<QString, qint64> filesBelow(const QString &folder)
     return files;
 }
 
-// The event that the overlay of a folder waits on to end (twins: session/TerminationWatcher_win.cpp,
+// The event that the overlay of a folder waits on to end (twins: app/TerminationWatcher_win.cpp,
 // cmake/windows/installer.nsi.in). Closing it succeeds only for an event that exists.
 HANDLE quitEvent(const QString &folder, bool create = false)
 {

@@ -1,63 +1,62 @@
 #include "OverlayBusService.h"
 
-#include "ChannelLogging.h"
-#include "ChannelNames.h"
-#include "OverlayBusObject.h"
+#include "BusLogging.h"
 #include "SessionBus.h"
+#include "channel/ChannelNames.h"
 #include "overlay1adaptor.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QDebug>
-#include <QGuiApplication>
 #include <QVariantMap>
 
 #include <utility>
 
-OverlayBusObject::OverlayBusObject(OverlayBusService::Handlers handlers)
-    : handlers(std::move(handlers))
+OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
+    : QObject(parent)
+    , handlers(std::move(handlers))
 {
     new Overlay1Adaptor(this);
-    connect(this, &OverlayBusObject::currentModeChanged, this, &OverlayBusObject::relayModeChange);
+    connect(this, &OverlayBusService::currentModeChanged, this, &OverlayBusService::relayModeChange);
 }
 
-uchar OverlayBusObject::currentMode() const
+OverlayBusService::~OverlayBusService() = default;
+
+uchar OverlayBusService::currentMode() const
 {
     return uchar(handlers.currentMode());
 }
 
-bool OverlayBusObject::Report(uint code)
+bool OverlayBusService::Report(uint code)
 {
     return handlers.report(code);
 }
 
-void OverlayBusObject::Show()
+void OverlayBusService::Show()
 {
     handlers.show();
 }
 
-void OverlayBusObject::publish()
+OverlayBusService::Name OverlayBusService::publish()
 {
     // No session bus: the other channels carry the reports, as they always have.
     if (!SessionBus::provided())
-        return;
-    join();
+        return Name::Unavailable;
+    return join();
 }
 
-void OverlayBusObject::join()
+OverlayBusService::Name OverlayBusService::join()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return;
+        return Name::Unavailable;
     const QString path = QLatin1String(ChannelNames::BusPath);
     const QString service = QLatin1String(ChannelNames::BusService);
     // The object comes first: a call that started this process is delivered once the name is ours.
     if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors))
-        return;
+        return Name::Unavailable;
     // The bus hands the name on to the next in its queue when its owner lets go, or ends.
     QDBusConnectionInterface *interface = bus.interface();
     connect(
@@ -80,41 +79,29 @@ void OverlayBusObject::join()
         qCWarning(lcBus).noquote() << QStringLiteral(
             "%1 cannot be had on the session bus (%2); reports arrive over X11 only")
                                           .arg(service, reply.error().message());
-        return;
+        return Name::Unavailable;
     }
     if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
         takeName();
-        return;
+        return Name::Owned;
     }
-    qCWarning(lcBus).noquote() << QStringLiteral(
-        "%1 is taken on the session bus; reports arrive over X11 until it is free")
-                                      .arg(service);
-    // Without X there is no report channel to tell overlays apart: an overlay that owns the name
-    // answers for its mode, and this one leaves it the place.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        yieldToOverlay(bus, service);
+    return Name::HeldByAnother;
 }
 
-void OverlayBusObject::takeName()
+void OverlayBusService::waitForName()
+{
+    qCWarning(lcBus).noquote() << QStringLiteral(
+        "%1 is taken on the session bus; reports arrive over X11 until it is free")
+                                      .arg(QLatin1String(ChannelNames::BusService));
+}
+
+void OverlayBusService::takeName()
 {
     published = true;
     announced = currentMode();
 }
 
-void OverlayBusObject::yieldToOverlay(QDBusConnection bus, const QString &service)
-{
-    QDBusMessage get = QDBusMessage::createMethodCall(service, QLatin1String(ChannelNames::BusPath),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QLatin1String(ChannelNames::BusInterface) << QStringLiteral("CurrentMode");
-    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(get), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
-        call->deleteLater();
-        if (!call->isError() && !published)
-            QCoreApplication::exit(0);
-    });
-}
-
-void OverlayBusObject::announceMode()
+void OverlayBusService::modeMayHaveChanged()
 {
     const uchar mode = currentMode();
     if (!published || mode == announced)
@@ -123,7 +110,7 @@ void OverlayBusObject::announceMode()
     Q_EMIT currentModeChanged(mode);
 }
 
-void OverlayBusObject::relayModeChange(uchar mode)
+void OverlayBusService::relayModeChange(uchar mode)
 {
     // Neither QtDBus nor the generated adaptor announce property changes.
     QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(ChannelNames::BusPath),
@@ -131,21 +118,4 @@ void OverlayBusObject::relayModeChange(uchar mode)
     signal << QLatin1String(ChannelNames::BusInterface)
            << QVariantMap {{QStringLiteral("CurrentMode"), QVariant::fromValue(mode)}} << QStringList();
     QDBusConnection::sessionBus().send(signal);
-}
-
-OverlayBusService::OverlayBusService(Handlers handlers)
-    : object(new OverlayBusObject(std::move(handlers)))
-{
-}
-
-OverlayBusService::~OverlayBusService() = default;
-
-void OverlayBusService::publish()
-{
-    object->publish();
-}
-
-void OverlayBusService::modeMayHaveChanged()
-{
-    object->announceMode();
 }

@@ -1,7 +1,7 @@
 #include "SessionBusCheck.h"
 
+#include "BusLogging.h"
 #include "BusProbe.h"
-#include "ChannelLogging.h"
 #include "SessionBus.h"
 
 #include <QDBusConnection>

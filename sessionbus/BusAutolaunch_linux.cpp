@@ -1,6 +1,6 @@
 #include "BusAutolaunch.h"
 
-#include "channel/SessionBus.h"
+#include "SessionBus.h"
 
 #include <QByteArray>
 

@@ -1,0 +1,3 @@
+#include "BusLogging.h"
+
+Q_LOGGING_CATEGORY(lcBus, "lumivane.bus", QtInfoMsg)

@@ -1,0 +1,36 @@
+#include "OverlayBusService.h"
+
+#include <utility>
+
+// Windows has no session bus: its registered window message is the only channel.
+OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
+    : QObject(parent)
+    , handlers(std::move(handlers))
+{
+}
+
+OverlayBusService::~OverlayBusService() = default;
+
+OverlayBusService::Name OverlayBusService::publish()
+{
+    return Name::Unavailable;
+}
+
+void OverlayBusService::waitForName() { }
+
+void OverlayBusService::modeMayHaveChanged() { }
+
+uchar OverlayBusService::currentMode() const
+{
+    return uchar(handlers.currentMode());
+}
+
+bool OverlayBusService::Report(uint code)
+{
+    return handlers.report(code);
+}
+
+void OverlayBusService::Show()
+{
+    handlers.show();
+}
