@@ -2,7 +2,9 @@
 
 #include "InstanceLogging.h"
 #include "channel/ChannelNames.h"
+#include "channel/ModeChannel.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 namespace {
@@ -24,10 +26,19 @@ InstanceGuard::InstanceGuard()
 {
 }
 
+InstanceGuard::~InstanceGuard() = default;
+
 InstanceGuard::Result InstanceGuard::acquire()
 {
-    if (!claimOwnObject())
+    if (presence.anotherRuns())
         return Result::AlreadyRunning;
+    way = presence.answeredBy();
+    // Held also where another way answers, so that a later start that only this way can answer
+    // for finds it.
+    if (presence.claim() == OverlayPresence::Claim::Unavailable && way == OverlayPresence::Way::Claim) {
+        qCWarning(lcInstance).noquote() << QStringLiteral("Cannot tell whether an overlay runs (%1); running")
+                                               .arg(presence.errorString());
+    }
     const Result result = takeMarker();
     if (result == Result::Unavailable) {
         qCWarning(lcInstance).noquote()
@@ -44,6 +55,25 @@ InstanceGuard::Result InstanceGuard::acquire()
         return Result::Unavailable;
     }
     return result;
+}
+
+bool InstanceGuard::yieldsToChannel() const
+{
+    return ModeChannel::heldByAnotherOverlay();
+}
+
+void InstanceGuard::yieldWhenChannelTaken()
+{
+    // There is room for one overlay.
+    ModeChannel::whenAnotherOverlayHolds([] { QCoreApplication::exit(0); });
+}
+
+bool InstanceGuard::yieldsToBusName(OverlayBusService::Name name)
+{
+    // Where an X server answers, its report channel has decided already; a program holding the
+    // name there is a stranger that the bus service waits behind.
+    return name == OverlayBusService::Name::HeldByAnother && way != OverlayPresence::Way::X11 &&
+        presence.anotherRuns();
 }
 
 InstanceGuard::Result InstanceGuard::takeMarker()

@@ -1,14 +1,19 @@
 #ifndef INSTANCEGUARD_H
 #define INSTANCEGUARD_H
 
+#include "channel/OverlayPresence.h"
+#include "sessionbus/OverlayBusService.h"
+
 #include <QSharedMemory>
 
-// The single-instance marker: a shared-memory segment of 1 byte under the key "flag", held for
-// the life of this object once acquired. Its content is never read or written; only its
+// Where this start decides whether it runs: every "an overlay runs already" ends here, and the
+// answer comes from OverlayPresence, the one query that the senders ask too. The report channel
+// and the bus only say what they found.
+//
+// Also the single-instance marker: a shared-memory segment of 1 byte under the key "flag", held
+// for the life of this object once acquired. Its content is never read or written; only its
 // existence counts. The key is a common word, so a marker that no running overlay stands behind
-// does not stop the start; what decides between overlays started at the same moment is a thing
-// of the overlay's own: its report channel on X11 (see ModeChannel::listen), its name on the
-// session bus on Wayland without X, a named kernel object on Windows, held here.
+// does not stop the start.
 class InstanceGuard
 {
 public:
@@ -21,24 +26,30 @@ public:
     InstanceGuard();
     ~InstanceGuard();
 
-    // Takes the marker unless another overlay holds it. A marker held with no overlay behind it
-    // after a short wait (one that is still starting takes its channel within that) is a
-    // stranger's: the start goes on, with one warning.
+    // Asked before anything is built. Ends in AlreadyRunning when another overlay runs. A marker
+    // held with no overlay behind it after a short wait (one that is still starting shows itself
+    // within that) is a stranger's: the start goes on, with one warning.
     Result acquire();
+
+    // After the window has listened on the report channel: whether another overlay held it, so
+    // that this one ends before it shows anything.
+    bool yieldsToChannel() const;
+    // From then on, the event loop ends with 0 when another overlay takes the channel.
+    void yieldWhenChannelTaken();
+    // After the bus service asked for its name: whether this one ends because an overlay holds
+    // the name, where no X server decides.
+    bool yieldsToBusName(OverlayBusService::Name name);
 
 private:
     Q_DISABLE_COPY(InstanceGuard)
 
     Result takeMarker();
-    // Takes the overlay's own object where the platform has one (Windows), or looks at the
-    // report channel (X11); false when another overlay holds it.
-    bool claimOwnObject();
     // Waits a bounded time for a running overlay to show itself; true when one does.
-    static bool overlayShowsUp();
+    bool overlayShowsUp();
 
+    OverlayPresence presence;
+    OverlayPresence::Way way = OverlayPresence::Way::Claim;
     QSharedMemory marker;
-    // The kernel object on Windows.
-    void *ownObject = nullptr;
 };
 
 #endif // INSTANCEGUARD_H

@@ -1,7 +1,6 @@
 #include "ApplicationIdentity.h"
 #include "InstanceGuard.h"
 #include "TerminationWatcher.h"
-#include "channel/ModeChannel.h"
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
 #include "session/WarningLog.h"
@@ -68,15 +67,19 @@ int main(int argc, char *argv[])
 
     Lumivane window;
     // Of overlays started at the same moment, the one that took the report channel first runs.
-    if (ModeChannel::heldByAnotherOverlay())
+    if (instanceGuard.yieldsToChannel())
         return 0;
+    instanceGuard.yieldWhenChannelTaken();
     OverlayBusService busService({
         [&window](quint32 parameter) { return window.receiveReport(parameter); },
         [&window] { window.showapp(); },
         [&window] { return window.currentMode; },
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
-    if (busService.publish() == OverlayBusService::Name::HeldByAnother)
+    const OverlayBusService::Name name = busService.publish();
+    if (instanceGuard.yieldsToBusName(name))
+        return 0;
+    if (name == OverlayBusService::Name::HeldByAnother)
         busService.waitForName();
     if (parser.isSet(showOption))
         window.showapp();

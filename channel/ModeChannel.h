@@ -16,16 +16,25 @@ namespace ModeChannel {
 // as long as the window lives: should another client take the channel, the window takes it back
 // as soon as that client lets it go. Reports that do not arrive as the window's native events are
 // handed to receive: on Linux beside a Wayland display, those of an X server that DISPLAY names.
-// Where another overlay holds the channel (X11), or takes it later, this one yields:
-// heldByAnotherOverlay() then says so, and the event loop ends with 0.
+// Where another overlay holds the channel (X11), this one leaves it to that one:
+// heldByAnotherOverlay() then says so.
 void listen(QWindow *window, const std::function<bool(quint32)> &receive = {});
 
 // Whether the channel is another overlay's, found so by listen().
 bool heldByAnotherOverlay();
 
-// Whether an overlay holds the channel now; a stranger holding it does not count. False where
-// the channel cannot tell (Windows, Wayland without X).
-bool overlayRunning();
+// The handler hears when another overlay takes the channel after listen() (X11).
+void whenAnotherOverlayHolds(const std::function<void()> &handler);
+
+// Who holds the channel now. On Linux as the X server that DISPLAY names says (on Qt's own
+// connection where Qt runs on X11, otherwise on a short connection of its own); on Windows, where
+// a report is a broadcast, the holder of the overlay's named mutex.
+enum class Holder {
+    NoServer, // no X server answers (Wayland without X)
+    Overlay,
+    NoOverlay, // nobody, or a client that is no overlay
+};
+Holder holder();
 
 // True when the native message is a report; its parameter is stored in *parameter.
 bool readReport(const QByteArray &eventType, void *message, quint32 *parameter);

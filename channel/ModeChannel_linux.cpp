@@ -30,10 +30,25 @@ bool ModeChannel::heldByAnotherOverlay()
     return X11Channel::heldByAnotherOverlay();
 }
 
-bool ModeChannel::overlayRunning()
+void ModeChannel::whenAnotherOverlayHolds(const std::function<void()> &handler)
 {
-    xcb_connection_t *connection = QX11Info::connection();
-    return connection && X11Channel::overlayHolds(connection);
+    X11Channel::whenAnotherOverlayHolds(handler);
+}
+
+ModeChannel::Holder ModeChannel::holder()
+{
+    const auto holderOn = [](xcb_connection_t *connection) {
+        return X11Channel::overlayWindow(connection) != XCB_WINDOW_NONE ? Holder::Overlay : Holder::NoOverlay;
+    };
+    if (QX11Info::isPlatformX11())
+        return holderOn(QX11Info::connection());
+    // xcb_connect would try ":0" without DISPLAY; only a server the session names counts.
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return Holder::NoServer;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const Holder found = xcb_connection_has_error(connection) ? Holder::NoServer : holderOn(connection);
+    xcb_disconnect(connection);
+    return found;
 }
 
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)

@@ -41,9 +41,19 @@ bool ModeChannel::heldByAnotherOverlay()
     return false;
 }
 
-bool ModeChannel::overlayRunning()
+void ModeChannel::whenAnotherOverlayHolds(const std::function<void()> &) { }
+
+ModeChannel::Holder ModeChannel::holder()
 {
-    return false;
+    // A broadcast reaches every window: the channel is the running overlay's while it holds its
+    // named mutex. One of another elevation (an overlay started as administrator) holds it too,
+    // where this process may not open it.
+    HANDLE object = OpenMutexW(SYNCHRONIZE, FALSE, ChannelNames::InstanceObject);
+    if (object) {
+        CloseHandle(object);
+        return Holder::Overlay;
+    }
+    return GetLastError() == ERROR_ACCESS_DENIED ? Holder::Overlay : Holder::NoOverlay;
 }
 
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)

@@ -8,9 +8,9 @@
 
 // Sends mode reports to the running overlay the way a companion program does: one 32-bit
 // parameter, mode << 24 | R << 16 | G << 8 | B, in the message named "WM_LUMIVANE_MESSAGE".
-// On X11 it goes as a client message to the owner of the selection of that name; on Windows as
-// a broadcast of the registered window message, and the instance marker tells whether an
-// overlay runs at all.
+// On X11 it goes as a client message to the owner of the selection of that name when that is an
+// overlay's window; on Windows as a broadcast of the registered window message, when the
+// overlay's named mutex is held (ModeChannel::holder() answers on both).
 class ReportSender
 {
 public:

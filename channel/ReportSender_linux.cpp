@@ -1,6 +1,7 @@
 #include "ReportSender.h"
 
 #include "ChannelNames.h"
+#include "X11Channel.h"
 #include "windowsystem/XAtom.h"
 
 #include <xcb/xcb.h>
@@ -38,21 +39,17 @@ bool ReportSender::overlayRunning()
             : QStringLiteral("cannot connect to the X display \"%1\"").arg(QString::fromLocal8Bit(display));
         return false;
     }
-    // Look the atom up without creating it: while it does not exist, nothing owns the selection.
-    if (native->channel == XCB_ATOM_NONE)
-        native->channel = XAtom::intern(connection, ChannelNames::Report, true);
-    if (native->channel != XCB_ATOM_NONE) {
-        const xcb_get_selection_owner_cookie_t cookie = xcb_get_selection_owner(connection, native->channel);
-        if (xcb_get_selection_owner_reply_t *reply =
-                xcb_get_selection_owner_reply(connection, cookie, nullptr)) {
-            native->owner = reply->owner;
-            std::free(reply);
-            if (native->owner != XCB_WINDOW_NONE)
-                return true;
-        }
+    // Only an overlay's marked window takes a report: sent to a stranger holding the selection,
+    // it would be lost.
+    native->owner = X11Channel::overlayWindow(connection);
+    if (native->owner != XCB_WINDOW_NONE) {
+        if (native->channel == XCB_ATOM_NONE)
+            native->channel = XAtom::intern(connection, ChannelNames::Report, true);
+        return true;
     }
-    error = QStringLiteral("no overlay is running (nothing owns the selection \"%1\")")
-                .arg(QLatin1String(ChannelNames::Report));
+    error =
+        QStringLiteral("no overlay is running (the selection \"%1\" has no overlay's window as its owner)")
+            .arg(QLatin1String(ChannelNames::Report));
     return false;
 }
 

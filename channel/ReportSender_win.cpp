@@ -1,8 +1,7 @@
 #include "ReportSender.h"
 
 #include "ChannelNames.h"
-
-#include <QSharedMemory>
+#include "ModeChannel.h"
 
 #include <windows.h>
 
@@ -23,13 +22,11 @@ ReportSender::~ReportSender() = default;
 
 bool ReportSender::overlayRunning()
 {
-    // A broadcast cannot tell whether anybody took it; the running overlay holds its instance
-    // marker for as long as it lives.
-    QSharedMemory marker(QLatin1String(ChannelNames::InstanceMarker));
-    if (marker.attach(QSharedMemory::ReadOnly))
+    // A broadcast cannot tell whether anybody took it; the running overlay holds its named mutex
+    // for as long as it lives. The instance marker is a common word that anyone may hold.
+    if (ModeChannel::holder() == ModeChannel::Holder::Overlay)
         return true;
-    error = QStringLiteral("no overlay is running (no instance marker \"%1\")")
-                .arg(QLatin1String(ChannelNames::InstanceMarker));
+    error = QStringLiteral("no overlay is running (nobody holds the overlay's mutex)");
     return false;
 }
 

@@ -20,13 +20,17 @@ class X11Channel : public QObject
 public:
     // Takes the channel for the window and keeps it through the watch, which must follow the
     // channel's selection on the same connection. Returns the channel's atom.
-    // The window is marked as an overlay's. Where another overlay holds the channel, or takes it
-    // later, this one yields: heldByAnotherOverlay() then says so, and the event loop ends with 0.
+    // The window is marked as an overlay's. Where another overlay holds the channel, this one
+    // leaves it to that one and heldByAnotherOverlay() says so; where another overlay takes it
+    // later, the handler given to whenAnotherOverlayHolds() hears of it too. What becomes of
+    // this program is not the channel's to decide.
     static xcb_atom_t hold(xcb_connection_t *connection, xcb_window_t window, SelectionWatch *watch);
     static bool heldByAnotherOverlay();
+    static void whenAnotherOverlayHolds(const std::function<void()> &handler);
 
-    // Whether an overlay holds the channel on the connection's server; a stranger does not count.
-    static bool overlayHolds(xcb_connection_t *connection);
+    // The overlay's window that holds the channel on the connection's server; XCB_WINDOW_NONE when
+    // nothing does, or a client that is no overlay (a stranger).
+    static xcb_window_t overlayWindow(xcb_connection_t *connection);
 
     // True when the event is a report on the channel's atom; its parameter is stored in *parameter.
     static bool readReport(const xcb_generic_event_t *event, xcb_atom_t atom, quint32 *parameter);

@@ -16,6 +16,14 @@
 namespace {
 
 bool yielded = false;
+std::function<void()> yieldHandler;
+
+void yield()
+{
+    yielded = true;
+    if (yieldHandler)
+        yieldHandler();
+}
 
 // Senders find the overlay as the owner of the selection named after the channel.
 void takeChannel(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t atom)
@@ -89,10 +97,8 @@ xcb_atom_t X11Channel::hold(xcb_connection_t *connection, xcb_window_t window, S
                     log->note();
                     return;
                 }
-                // Another overlay took the channel from a stranger that held it when this one started;
-                // there is room for one.
-                yielded = true;
-                QCoreApplication::exit(0);
+                // Another overlay took the channel from a stranger that held it when this one started.
+                yield();
             }
         });
     // Looked at and taken under a grab of the server, so that of overlays started at the same
@@ -113,10 +119,20 @@ bool X11Channel::heldByAnotherOverlay()
     return yielded;
 }
 
-bool X11Channel::overlayHolds(xcb_connection_t *connection)
+void X11Channel::whenAnotherOverlayHolds(const std::function<void()> &handler)
 {
-    return isOverlay(connection, channelOwner(connection, XAtom::intern(connection, ChannelNames::Report)),
-        XAtom::intern(connection, ChannelNames::OverlayWindow));
+    yieldHandler = handler;
+}
+
+xcb_window_t X11Channel::overlayWindow(xcb_connection_t *connection)
+{
+    // Looked up without being made: while either name is unknown to the server, no overlay runs.
+    const xcb_atom_t atom = XAtom::intern(connection, ChannelNames::Report, true);
+    const xcb_atom_t mark = XAtom::intern(connection, ChannelNames::OverlayWindow, true);
+    if (atom == XCB_ATOM_NONE || mark == XCB_ATOM_NONE)
+        return XCB_WINDOW_NONE;
+    const xcb_window_t owner = channelOwner(connection, atom);
+    return isOverlay(connection, owner, mark) ? owner : xcb_window_t(XCB_WINDOW_NONE);
 }
 
 bool X11Channel::readReport(const xcb_generic_event_t *event, xcb_atom_t atom, quint32 *parameter)
