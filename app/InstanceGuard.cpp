@@ -35,24 +35,24 @@ InstanceGuard::Result InstanceGuard::acquire()
     way = presence.answeredBy();
     // Held also where another way answers, so that a later start that only this way can answer
     // for finds it.
-    if (presence.claim() == OverlayPresence::Claim::Unavailable && way == OverlayPresence::Way::Claim) {
-        qCWarning(lcInstance).noquote() << QStringLiteral("Cannot tell whether an overlay runs (%1); running")
-                                               .arg(presence.errorString());
-    }
-    const Result result = takeMarker();
+    claimed = presence.claim();
+    Result result = takeMarker();
     if (result == Result::Unavailable) {
         qCWarning(lcInstance).noquote()
             << QStringLiteral("Instance marker unavailable (%1); running without it")
                    .arg(marker.errorString());
-    } else if (result == Result::AlreadyRunning) {
-        if (overlayShowsUp())
-            return result;
+    } else if (result == Result::AlreadyRunning && !overlayShowsUp()) {
         // Not held on behalf of someone else's program.
         marker.detach();
         qCWarning(lcInstance).noquote() << QStringLiteral(
             "Instance marker \"%1\" is held, but no running overlay stands behind it; running without it")
                                                .arg(marker.key());
-        return Result::Unavailable;
+        result = Result::Unavailable;
+    }
+    if (result != Result::AlreadyRunning && claimed == OverlayPresence::Claim::Unavailable &&
+        way == OverlayPresence::Way::Claim) {
+        qCWarning(lcInstance).noquote()
+            << QStringLiteral("Cannot tell whether another overlay runs (%1)").arg(presence.errorString());
     }
     return result;
 }

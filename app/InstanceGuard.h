@@ -49,6 +49,7 @@ private:
 
     OverlayPresence presence;
     OverlayPresence::Way way = OverlayPresence::Way::Claim;
+    OverlayPresence::Claim claimed = OverlayPresence::Claim::Unavailable;
     QSharedMemory marker;
 };
 

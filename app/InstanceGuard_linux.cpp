@@ -13,6 +13,10 @@ constexpr int OverlayPollMs = 50;
 
 bool InstanceGuard::overlayShowsUp()
 {
+    // Neither an X server nor a session bus answers, and no lock can be made: the marker is all
+    // there is to go by.
+    if (way == OverlayPresence::Way::Claim && claimed == OverlayPresence::Claim::Unavailable)
+        return true;
     // Nothing else runs yet: the event loop has not begun.
     const QDeadlineTimer deadline(OverlayWaitMs);
     while (!presence.anotherRuns()) {

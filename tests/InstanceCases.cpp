@@ -3,6 +3,7 @@
 #include "channel/ChannelNames.h"
 #include "support/OverlayProcess.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSharedMemory>
 #include <QTest>
@@ -49,15 +50,35 @@ void InstanceCases::cleanup()
     QVERIFY(!markerPresent());
 }
 
+bool InstanceCases::environmentFor(bool lockAlone, QProcessEnvironment *environment)
+{
+    *environment = lockAlone ? withLockAlone() : QProcessEnvironment::systemEnvironment();
+    return !environment->isEmpty();
+}
+
+void InstanceCases::secondStartExits_data()
+{
+    QTest::addColumn<bool>("lockAlone");
+    QTest::newRow("the platform's own way") << false;
+    QTest::newRow("neither an X server nor a session bus") << true;
+}
+
 void InstanceCases::secondStartExits()
 {
+    QFETCH(bool, lockAlone);
+    QProcessEnvironment environment;
+    if (!environmentFor(lockAlone, &environment))
+        QSKIP("the platform has no other way");
     QVERIFY(!markerPresent());
-    OverlayProcess *first = start();
+    OverlayProcess *first = start({}, environment);
     QTRY_VERIFY_WITH_TIMEOUT(isRunning(first), TimeoutMs);
     QVERIFY(markerPresent());
     for (const QStringList &arguments : {QStringList(), QStringList {QStringLiteral("-s")}}) {
-        OverlayProcess *second = start(arguments);
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        OverlayProcess *second = start(arguments, environment);
         QVERIFY(second->process.waitForFinished(TimeoutMs));
+        qInfo("The second start ended after %lld ms", sinceStart.elapsed());
         QCOMPARE(second->process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->process.exitCode(), 0);
         // It stopped before building a window, so it logged nothing.
@@ -93,15 +114,21 @@ void InstanceCases::unknownOption()
 void InstanceCases::simultaneousStarts_data()
 {
     QTest::addColumn<QString>("marker");
-    QTest::newRow("with the marker") << QStringLiteral("ours");
-    QTest::newRow("no marker can be made") << QStringLiteral("none");
-    QTest::newRow("a stranger holds the marker") << QStringLiteral("stranger's");
+    QTest::addColumn<bool>("lockAlone");
+    QTest::newRow("with the marker") << QStringLiteral("ours") << false;
+    QTest::newRow("no marker can be made") << QStringLiteral("none") << false;
+    QTest::newRow("a stranger holds the marker") << QStringLiteral("stranger's") << false;
+    QTest::newRow("neither an X server nor a session bus") << QStringLiteral("ours") << true;
+    QTest::newRow("a stranger's marker, neither X nor a bus") << QStringLiteral("stranger's") << true;
 }
 
 void InstanceCases::simultaneousStarts()
 {
     QFETCH(QString, marker);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QFETCH(bool, lockAlone);
+    QProcessEnvironment environment;
+    if (!environmentFor(lockAlone, &environment))
+        QSKIP("the platform has no other way");
     if (marker == QLatin1String("none")) {
         environment = withoutMarker();
         if (environment.isEmpty())

@@ -35,11 +35,15 @@ protected:
     virtual void end(OverlayProcess *instance) = 0;
     // An environment in which no marker can be made; empty where the platform has none.
     virtual QProcessEnvironment withoutMarker() { return QProcessEnvironment(); }
+    // An environment with neither an X server nor a session bus, where the lock answers alone;
+    // empty where the platform has no such way.
+    virtual QProcessEnvironment withLockAlone() { return QProcessEnvironment(); }
 
     static constexpr int TimeoutMs = 30000;
 
 private Q_SLOTS:
     void cleanup();
+    void secondStartExits_data();
     void secondStartExits();
     void unknownOption_data();
     void unknownOption();
@@ -47,6 +51,9 @@ private Q_SLOTS:
     void simultaneousStarts();
 
 private:
+    // The environment a row's "lock alone" column asks for; false when the platform has none.
+    bool environmentFor(bool lockAlone, QProcessEnvironment *environment);
+
     std::vector<std::unique_ptr<OverlayProcess>> instances;
 };
 

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <optional>
+
 namespace {
 
 constexpr int ReportTimeoutMs = 30000;
@@ -25,6 +27,7 @@ private Q_SLOTS:
     void initTestCase();
     void reportShowsHiddenOverlay();
     void ignoredModesShowNothing();
+    void senderWithoutOverlay_data();
     void senderWithoutOverlay();
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
@@ -78,11 +81,28 @@ void tst_EndToEnd::ignoredModesShowNothing()
     QVERIFY(overlay.stop());
 }
 
+void tst_EndToEnd::senderWithoutOverlay_data()
+{
+    QTest::addColumn<bool>("strangerHolds");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("nobody holds the channel") << false << words("1 0 0 0");
+    // A client that is no overlay would take the report and drop it.
+    QTest::newRow("a stranger holds the channel") << true << words("--via x11 1 0 0 0");
+}
+
 void tst_EndToEnd::senderWithoutOverlay()
 {
+    QFETCH(bool, strangerHolds);
+    QFETCH(QStringList, arguments);
     QCOMPARE(probe.selectionOwner(Channel), XCB_WINDOW_NONE);
+    std::optional<XProbe> stranger;
+    if (strangerHolds) {
+        stranger.emplace();
+        stranger->takeSelection(Channel);
+        QCOMPARE(probe.selectionOwner(Channel), stranger->window());
+    }
     QByteArray errors;
-    QCOMPARE(runSender(words("1 0 0 0"), &errors), 3);
+    QCOMPARE(runSender(arguments, &errors), 3);
     QVERIFY2(errors.startsWith("lumivane-send: no overlay is running"), errors.constData());
 }
 

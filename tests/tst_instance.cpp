@@ -53,6 +53,19 @@ private:
         environment.insert(QStringLiteral("TMPDIR"), file);
         return environment;
     }
+    // No DISPLAY, and the test's session bus address names nothing; the lock in a runtime folder
+    // of the test's own.
+    QProcessEnvironment withLockAlone() override
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const QString runtime = QDir::temp().filePath(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        return environment;
+    }
 };
 
 void tst_Instance::terminationReleasesMarker_data()
