@@ -9,6 +9,7 @@
 #include <QDBusPendingCall>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -328,19 +329,24 @@ void tst_OverlayBus::waylandPlatform()
 
 // sway tiles its windows: the overlay is no window of its tree, leaves the focus to the user's (xev),
 // and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody.
+// A second start beside the overlay ends at once with 0, having started no companion.
 void tst_OverlayBus::onSway_data()
 {
     QTest::addColumn<QString>("platform");
     QTest::addColumn<QByteArray>("path");
-    QTest::newRow("layer surface") << QString()
-                                   << QByteArray("Wayland, a layer surface: the compositor offers one");
-    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user");
+    QTest::addColumn<bool>("xwayland");
+    const QByteArray layerSurface("Wayland, a layer surface: the compositor offers one");
+    QTest::newRow("layer surface") << QString() << layerSurface << true;
+    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user") << true;
+    // The session's own bus then answers, as on a desktop; reports come over it.
+    QTest::newRow("layer surface, no X server") << QString() << layerSurface << false;
 }
 
 void tst_OverlayBus::onSway()
 {
     QFETCH(QString, platform);
     QFETCH(QByteArray, path);
+    QFETCH(bool, xwayland);
     QTemporaryDir home(QStringLiteral("/tmp/lumivane-sway-XXXXXX"));
     const QString runtime = home.path() + QStringLiteral("/runtime");
     QVERIFY(QDir().mkdir(runtime) &&
@@ -348,8 +354,10 @@ void tst_OverlayBus::onSway()
     QFile config(home.path() + QStringLiteral("/config"));
     QVERIFY(config.open(QIODevice::WriteOnly));
     // The session's environment is written down by a program that sway starts.
-    config.write("xwayland enable\noutput HEADLESS-1 resolution 1280x800\nexec sh -c 'env >$HOME/env.tmp; mv "
-                 "$HOME/env.tmp $HOME/env; exec xev'\n");
+    config.write(xwayland ? "xwayland enable\n" : "xwayland disable\n");
+    config.write(QByteArray("output HEADLESS-1 resolution 1280x800\nexec sh -c 'env >$HOME/env.tmp; mv "
+                            "$HOME/env.tmp $HOME/env") +
+        (xwayland ? "; exec xev" : "") + "'\n");
     config.close();
     const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
     for (const QString &file : {home.path(), runtime, config.fileName()})
@@ -400,7 +408,8 @@ void tst_OverlayBus::onSway()
             output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")}))
                              .object());
     };
-    QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
+    if (xwayland)
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
 
     if (!platform.isNull())
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
@@ -411,6 +420,20 @@ void tst_OverlayBus::onSway()
         const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
         QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
     }
+    // A companion that records its starts, where the program looks for it.
+    const QString companions = home.path() + QStringLiteral("/companions");
+    QVERIFY(QFile::copy(
+        QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), home.path() + QStringLiteral("/bin/gattlink")));
+    environment.insert(QStringLiteral("GATTLINK_RECORD"), companions);
+    QProcess bus;
+    if (!xwayland) {
+        start(bus,
+            QStringList {QStringLiteral("dbus-daemon"), QStringLiteral("--session"),
+                QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                QStringLiteral("--address=unix:path=") + runtime + QStringLiteral("/bus")},
+            environment);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + QStringLiteral("/bus")), 20000);
+    }
     QProcess onSway;
     start(onSway, {home.path() + QStringLiteral("/bin/lumivane"), QStringLiteral("-s")}, environment);
     const auto screen = [&output] {
@@ -418,19 +441,46 @@ void tst_OverlayBus::onSway()
     };
     // The dark disc at the centre of the 1280 x 800 screen, the user's window around the ring.
     QTRY_VERIFY_WITH_TIMEOUT(qGray(screen().pixel(640, 400)) < 64, 20000);
-    QVERIFY(qGray(screen().pixel(750, 400)) > 192 && qGray(screen().pixel(640, 290)) > 192);
-    QCOMPARE(focused(), QStringLiteral("Event Tester"));
+    if (xwayland) {
+        QVERIFY(qGray(screen().pixel(750, 400)) > 192 && qGray(screen().pixel(640, 290)) > 192);
+        QCOMPARE(focused(), QStringLiteral("Event Tester"));
+    }
     QVERIFY(!output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")})
                  .contains("umivane"));
-    // Companions that send over X11 reach it too, beside the layer surface through a connection of its own.
-    QProcess sender;
-    start(sender, QStringList {QStringLiteral(LUMIVANE_SEND)} + words("--via x11 3 0 0 9"), environment);
-    QVERIFY(sender.waitForFinished(20000) && sender.exitCode() == 0);
+    // Companions that send over X11 reach it too, beside the layer surface through a connection of its
+    // own; without X, the session bus carries the report.
+    const auto send = [&] {
+        QProcess sender;
+        start(sender,
+            QStringList {QStringLiteral(LUMIVANE_SEND)} +
+                words(xwayland ? "--via x11 3 0 0 9" : "--via dbus 3 0 0 9"),
+            environment);
+        return sender.waitForFinished(20000) ? sender.exitCode() : -1;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(send(), 0, 20000);
     QByteArray errors;
     QTRY_VERIFY((errors += onSway.readAllStandardError()).contains("mode: 3 ,R: 0 ,G: 0 ,B: 9"));
+
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QProcess second;
+    start(second, {home.path() + QStringLiteral("/bin/lumivane"), QStringLiteral("-s")}, environment);
+    QVERIFY(second.waitForFinished(20000));
+    qInfo("The second start ended after %lld ms", sinceStart.elapsed());
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(second.readAllStandardError(), QByteArray());
+    QFile record(companions);
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    QCOMPARE(record.readAll().count("start "), 1);
+
     onSway.terminate();
     sway.terminate();
     QVERIFY(onSway.waitForFinished(20000) && sway.waitForFinished(20000));
+    if (bus.state() != QProcess::NotRunning) {
+        bus.terminate();
+        QVERIFY(bus.waitForFinished(20000));
+    }
     QVERIFY2(errors.startsWith("lumivane.display: " + path + '\n'), errors.constData());
 }
 
