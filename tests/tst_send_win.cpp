@@ -1,6 +1,8 @@
+#include "channel/ChannelNames.h"
 #include "support/OverlayOf_win.h"
 #include "support/OverlayProcess.h"
 
+#include <QSharedMemory>
 #include <QTest>
 
 #include <windows.h>
@@ -11,12 +13,25 @@ class tst_SendWin : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void noOverlay_data();
     void noOverlay();
     void reportReachesOverlay();
 };
 
+void tst_SendWin::noOverlay_data()
+{
+    QTest::addColumn<bool>("strangersMarker");
+    QTest::newRow("nothing") << false;
+    // The marker's key is a common word: another program may hold a segment of that name.
+    QTest::newRow("a stranger's marker") << true;
+}
+
 void tst_SendWin::noOverlay()
 {
+    QFETCH(bool, strangersMarker);
+    QSharedMemory stranger(QLatin1String(ChannelNames::InstanceMarker));
+    if (strangersMarker)
+        QVERIFY2(stranger.create(1), qPrintable(stranger.errorString()));
     QCOMPARE(
         runSender({QStringLiteral("2"), QStringLiteral("255"), QStringLiteral("0"), QStringLiteral("0")}), 3);
 }
