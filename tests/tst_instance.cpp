@@ -1,6 +1,7 @@
 #include "InstanceCases.h"
 #include "channel/ChannelNames.h"
 #include "channel/ModeReport.h"
+#include "channel/OverlayPresence.h"
 #include "support/InstanceMarker.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -26,6 +28,8 @@ ino_t fileNumber(const QString &path)
 
 } // namespace
 
+Q_DECLARE_METATYPE(OverlayPresence::Claim)
+
 // On Linux the marker is a System V segment whose key comes from a file in TMPDIR; a segment
 // outlives an instance that was killed.
 class tst_Instance : public InstanceCases
@@ -39,6 +43,8 @@ private Q_SLOTS:
     void killedInstanceLeavesNoMarker();
     void unusableTempDirKeepsOneInstance_data();
     void unusableTempDirKeepsOneInstance();
+    void lockClaim_data();
+    void lockClaim();
 
 private:
     // Its key file, which a clean end removes.
@@ -187,6 +193,49 @@ void tst_Instance::unusableTempDirKeepsOneInstance()
     QCOMPARE(second->process.exitCode(), 0);
     QCOMPARE(probe.selectionOwner(ChannelNames::Report), owner);
     QCOMPARE(first->process.state(), QProcess::Running);
+}
+
+void tst_Instance::lockClaim_data()
+{
+    QTest::addColumn<QString>("runtimeFolder");
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<OverlayPresence::Claim>("claim");
+    const QString runtime = QDir::temp().filePath(QStringLiteral("lock-runtime"));
+    QTest::newRow("free") << runtime << QString() << OverlayPresence::Claim::Taken;
+    QTest::newRow("held by another") << runtime << QStringLiteral("running")
+                                     << OverlayPresence::Claim::HeldByAnother;
+    // The kernel lets it go with its holder, however that ends.
+    QTest::newRow("its holder gone") << runtime << QStringLiteral("gone") << OverlayPresence::Claim::Taken;
+    QTest::newRow("no runtime folder") << QString() << QString() << OverlayPresence::Claim::Unavailable;
+    QTest::newRow("runtime folder missing") << QDir::temp().filePath(QStringLiteral("missing/runtime"))
+                                            << QString() << OverlayPresence::Claim::Unavailable;
+}
+
+void tst_Instance::lockClaim()
+{
+    QFETCH(QString, runtimeFolder);
+    QFETCH(QString, holder);
+    QFETCH(OverlayPresence::Claim, claim);
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    if (runtimeFolder.endsWith(QLatin1String("lock-runtime")))
+        QVERIFY(QDir().mkpath(runtimeFolder));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder));
+    // Another descriptor of the same file conflicts as another process's would.
+    std::optional<OverlayPresence> other;
+    if (!holder.isEmpty()) {
+        other.emplace();
+        QCOMPARE(other->claim(), OverlayPresence::Claim::Taken);
+        if (holder == QLatin1String("gone"))
+            other.reset();
+    }
+    OverlayPresence presence;
+    const OverlayPresence::Claim found = presence.claim();
+    qputenv("XDG_RUNTIME_DIR", saved);
+    QCOMPARE(found, claim);
+    QCOMPARE(presence.errorString().isEmpty(), claim != OverlayPresence::Claim::Unavailable);
+    // Taken once, it stays this object's.
+    if (claim == OverlayPresence::Claim::Taken)
+        QCOMPARE(presence.claim(), OverlayPresence::Claim::Taken);
 }
 
 QTEST_GUILESS_MAIN(tst_Instance)
