@@ -4,6 +4,7 @@
 #include "channel/ChannelNames.h"
 #include "channel/ModeChannel.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDebug>
 
@@ -27,6 +28,18 @@ InstanceGuard::InstanceGuard()
 }
 
 InstanceGuard::~InstanceGuard() = default;
+
+bool InstanceGuard::overlayRunsAlready(int argc, char *argv[], const QList<QCommandLineOption> &options)
+{
+    // A command line that the program's parser would refuse, or one with the toolkit's own
+    // options, goes the whole way, so that its errors are reported as usual.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QCommandLineParser parser;
+    parser.addOptions(options);
+    return parser.parse(arguments) && ModeChannel::holder() == ModeChannel::Holder::Overlay;
+}
 
 InstanceGuard::Result InstanceGuard::acquire()
 {

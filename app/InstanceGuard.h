@@ -4,6 +4,8 @@
 #include "channel/OverlayPresence.h"
 #include "sessionbus/OverlayBusService.h"
 
+#include <QCommandLineOption>
+#include <QList>
 #include <QSharedMemory>
 
 // Where this start decides whether it runs: every "an overlay runs already" ends here, and the
@@ -25,6 +27,11 @@ public:
 
     InstanceGuard();
     ~InstanceGuard();
+
+    // Before the application object is made: true when the command line is sound and the report
+    // channel shows a running overlay at once, so that this start ends before it builds anything.
+    // Any other case is left to acquire().
+    static bool overlayRunsAlready(int argc, char *argv[], const QList<QCommandLineOption> &options);
 
     // Asked before anything is built. Ends in AlreadyRunning when another overlay runs. A marker
     // held with no overlay behind it after a short wait (one that is still starting shows itself

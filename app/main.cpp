@@ -32,6 +32,10 @@ void useCaptionFont()
 int main(int argc, char *argv[])
 {
     const WarningLog warningLog;
+    const QCommandLineOption showOption(QStringLiteral("s"));
+    // Beside a running overlay that answers at once, the start ends before it makes anything.
+    if (InstanceGuard::overlayRunsAlready(argc, argv, {showOption}))
+        return 0;
     BusAutolaunch::prevent();
     if (!DisplayPlatform::chooseBeforeApplication(argc, argv))
         return 1;
@@ -52,7 +56,6 @@ int main(int argc, char *argv[])
     ApplicationIdentity::apply();
     UiLanguage::install(app);
     TerminationWatcher terminationWatcher;
-    QCommandLineOption showOption(QStringLiteral("s"));
     QCommandLineParser parser;
     parser.addOption(showOption);
     parser.process(app);
