@@ -36,6 +36,7 @@ private Q_SLOTS:
     void withoutDisplay();
     void channelOutlivesLoss_data();
     void channelOutlivesLoss();
+    void channelTakenByAnotherOverlay();
     void displayAtDensity_data();
     void displayAtDensity();
 
@@ -239,6 +240,20 @@ void tst_EndToEnd::channelOutlivesLoss()
     QTRY_VERIFY_WITH_TIMEOUT(probe.isViewable(window), ReportTimeoutMs);
     QVERIFY(overlay.stop());
     QCOMPARE(overlay.process.exitCode(), 0);
+}
+
+void tst_EndToEnd::channelTakenByAnotherOverlay()
+{
+    // There is room for one: the overlay that took the channel stays, this one ends as from its menu.
+    OverlayProcess overlay;
+    QVERIFY(overlay.start());
+    XProbe standIn;
+    standIn.setProperty(ChannelNames::OverlayWindow, 1);
+    standIn.takeSelection(Channel);
+    QVERIFY(overlay.process.waitForFinished(ReportTimeoutMs));
+    QCOMPARE(overlay.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(overlay.process.exitCode(), 0);
+    QCOMPARE(probe.selectionOwner(Channel), standIn.window());
 }
 
 void tst_EndToEnd::displayAtDensity_data()
