@@ -5,6 +5,10 @@
 #include <QSharedMemory>
 #include <QTest>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 // On Windows the marker is a named file mapping, which Windows removes with the last handle, also
 // when its process is terminated.
 class tst_InstanceWin : public InstanceCases
@@ -13,6 +17,7 @@ class tst_InstanceWin : public InstanceCases
 
 private Q_SLOTS:
     void terminatedInstanceLeavesNoMarker();
+    void overlayOfAnotherElevation();
 
 private:
     // Whether any process holds the marker, asked the way a starting instance asks.
@@ -43,6 +48,31 @@ void tst_InstanceWin::terminatedInstanceLeavesNoMarker()
     QTRY_VERIFY_WITH_TIMEOUT(!markerPresent(), 10000);
 
     nextInstanceGuards();
+}
+
+void tst_InstanceWin::overlayOfAnotherElevation()
+{
+    // As an overlay started as administrator holds it: this user may not open the mutex.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    QVERIFY(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes {sizeof attributes, descriptor, FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, FALSE, ChannelNames::InstanceObject);
+    LocalFree(descriptor);
+    QVERIFY(mutex);
+    HANDLE opened = OpenMutexW(SYNCHRONIZE, FALSE, ChannelNames::InstanceObject);
+    const DWORD error = GetLastError();
+    if (opened) {
+        CloseHandle(opened);
+        CloseHandle(mutex);
+        QSKIP("this system lets the mutex be opened whatever its access list says");
+    }
+    QCOMPARE(error, DWORD(ERROR_ACCESS_DENIED));
+    OverlayProcess *second = start();
+    QVERIFY(second->process.waitForFinished(TimeoutMs));
+    CloseHandle(mutex);
+    QCOMPARE(second->process.exitCode(), 0);
+    QCOMPARE(second->errorOutput(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(tst_InstanceWin)
