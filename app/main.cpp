@@ -8,6 +8,7 @@
 #include "sessionbus/BusAutolaunch.h"
 #include "sessionbus/OverlayBusService.h"
 #include "sessionbus/SessionBusCheck.h"
+#include "tray/SystemTray.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
@@ -74,6 +75,10 @@ int main(int argc, char *argv[])
         [&window](quint32 parameter) { return window.receiveReport(parameter); },
         [&window] { window.showapp(); },
         [&window] { return window.currentMode; },
+        // The menu's own slot, which 更新 runs.
+        [&window] { QMetaObject::invokeMethod(window.tray, "open_url"); },
+        // As 退出 does.
+        &QCoreApplication::quit,
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
     if (busService.publish() == OverlayBusService::Name::HeldByAnother)
