@@ -24,12 +24,13 @@
 // it, the object answers launchers as a freedesktop application (channel/
 // org.freedesktop.Application.xml): activated, it shows the overlay; its actions are the tray
 // menu's. Where there is no session bus, and on Windows, it does nothing.
+// clang-format off
 class OverlayBusService : public QObject
 #if !defined(Q_OS_WIN)
-    ,
-                          protected QDBusContext
+    , protected QDBusContext
 #endif
 {
+    // clang-format on
     Q_OBJECT
     Q_PROPERTY(uchar CurrentMode READ currentMode NOTIFY currentModeChanged)
 

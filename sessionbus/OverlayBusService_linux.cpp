@@ -72,7 +72,7 @@ void OverlayBusService::ActivateAction(
             QDBusError::InvalidArgs, QStringLiteral("the action \"%1\" takes no parameter").arg(action_name));
         return;
     }
-    // The reply leaves before the event loop ends, even for quit.
+    // QtDBus replies once this returns, before quit's end of the event loop takes effect.
     (*actions[name - names])();
 }
 

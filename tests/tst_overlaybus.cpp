@@ -525,9 +525,6 @@ void tst_OverlayBus::calls_data()
     QTest::newRow("unknown action's error")
         << gdbus + QStringLiteral("org.freedesktop.Application.ActivateAction hide [] {}") << 1 << invalidArgs
         << none << false;
-    QTest::newRow("the menu's check box is no action")
-        << gdbus + QStringLiteral("org.freedesktop.Application.ActivateAction autorun [] {}") << 1
-        << invalidArgs << none << false;
     QTest::newRow("action with a parameter")
         << gdbus + QStringLiteral("org.freedesktop.Application.ActivateAction quit [<true>] {}") << 1
         << invalidArgs + QStringLiteral(": the action \"quit\" takes no parameter") << none << false;
