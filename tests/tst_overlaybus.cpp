@@ -31,6 +31,14 @@
 namespace {
 
 const QString busName = QStringLiteral("org.lumivane.Overlay");
+
+// What a launcher's command does to the overlay.
+enum Outcome {
+    Shows, // it shows; one instance of it runs
+    Quits, // it ends with status 0, and its companion with it
+    OpensPage, // it opens the support page, nothing else
+    StartsNone, // none runs, and none is started
+};
 const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumivane");
 
 // Runs a command line of words; its exit code, and what it wrote. Events are handled meanwhile, so
@@ -599,8 +607,7 @@ void tst_OverlayBus::launchers_data()
     // Whether an overlay runs before the command; it has a companion.
     QTest::addColumn<bool>("running");
     QTest::addColumn<int>("exitCode");
-    // Whether the overlay ends, with status 0 and its companion; else it shows, one instance of it.
-    QTest::addColumn<bool>("quits");
+    QTest::addColumn<int>("outcome");
 
     const QString entry =
         QStringLiteral(LUMIVANE_TEST_PREFIX "/share/applications/org.lumivane.Overlay.desktop");
@@ -610,27 +617,31 @@ void tst_OverlayBus::launchers_data()
     const QString send = QStringLiteral(LUMIVANE_SEND " --action ");
     const QString gapplicationLaunch = QStringLiteral("gapplication launch org.lumivane.Overlay");
     // Activate over the bus, as GNOME Shell launches the entry it knows by its name.
-    QTest::newRow("gapplication launch") << gapplicationLaunch << true << 0 << false;
-    QTest::newRow("gapplication launch, none runs") << gapplicationLaunch << false << 0 << false;
+    QTest::newRow("gapplication launch") << gapplicationLaunch << true << 0 << int(Shows);
+    QTest::newRow("gapplication launch, none runs") << gapplicationLaunch << false << 0 << int(Shows);
     // gio reads the file as a bare key file, which it runs by its Exec line.
-    QTest::newRow("gio launch, none runs") << gioLaunch << false << 0 << false;
+    QTest::newRow("gio launch, none runs") << gioLaunch << false << 0 << int(Shows);
     QTest::newRow("gio launch, no bus")
         << QStringLiteral("env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/lumivane-no-bus ") + gioLaunch
-        << false << 0 << false;
+        << false << 0 << int(Shows);
     QTest::newRow("gapplication action show")
-        << QStringLiteral("gapplication action org.lumivane.Overlay show") << true << 0 << false;
+        << QStringLiteral("gapplication action org.lumivane.Overlay show") << true << 0 << int(Shows);
     QTest::newRow("Activate with platform data")
         << QStringLiteral("gdbus call --session -d org.lumivane.Overlay -o /org/lumivane/Overlay -m "
                           "org.freedesktop.Application.Activate "
                           "{'desktop-startup-id':<'lumivane-test'>,'activation-token':<'token'>}")
-        << true << 0 << false;
-    QTest::newRow("lumivane-send show") << send + QStringLiteral("show") << true << 0 << false;
+        << true << 0 << int(Shows);
+    QTest::newRow("lumivane-send show") << send + QStringLiteral("show") << true << 0 << int(Shows);
+    QTest::newRow("gapplication action update")
+        << QStringLiteral("gapplication action org.lumivane.Overlay update") << true << 0 << int(OpensPage);
     QTest::newRow("gapplication action quit")
-        << QStringLiteral("gapplication action org.lumivane.Overlay quit") << true << 0 << true;
-    QTest::newRow("lumivane-send quit") << send + QStringLiteral("quit") << true << 0 << true;
+        << QStringLiteral("gapplication action org.lumivane.Overlay quit") << true << 0 << int(Quits);
+    QTest::newRow("lumivane-send quit") << send + QStringLiteral("quit") << true << 0 << int(Quits);
     // Asked of the running overlay only: nothing is started.
-    QTest::newRow("lumivane-send show, none runs") << send + QStringLiteral("show") << false << 3 << false;
-    QTest::newRow("lumivane-send quit, none runs") << send + QStringLiteral("quit") << false << 3 << false;
+    QTest::newRow("lumivane-send show, none runs")
+        << send + QStringLiteral("show") << false << 3 << int(StartsNone);
+    QTest::newRow("lumivane-send quit, none runs")
+        << send + QStringLiteral("quit") << false << 3 << int(StartsNone);
 }
 
 // What launchers do with the installed menu entry (DBusActivatable) and its actions.
@@ -639,16 +650,29 @@ void tst_OverlayBus::launchers()
     QFETCH(QString, command);
     QFETCH(bool, running);
     QFETCH(int, exitCode);
-    QFETCH(bool, quits);
+    QFETCH(int, outcome);
 
     if (overlay.process.state() == QProcess::Running)
         QVERIFY(overlay.stop());
     QVERIFY(stopOwner());
     OverlayProcess byHand;
     QFile companionPid(byHand.folderPath() + QStringLiteral("/gattlink.pid"));
+    // The desktop's opener of web pages, which writes down what it is given; in a folder without
+    // a blank, which Qt's start of it would split at.
+    QTemporaryDir openerFolder;
+    const QString opened = openerFolder.filePath(QStringLiteral("opened"));
+    QFile opener(openerFolder.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly) &&
+        opener.write(
+            "#!/bin/sh\necho \"$1\" >\"$0.tmp\"; mv \"$0.tmp\" " + QFile::encodeName(opened) + "\n") > 0);
+    opener.close();
+    QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
     if (running) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PATH"),
+            openerFolder.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
         QVERIFY(byHand.addCompanion("echo $$ > \"$0.pid\"; exec /bin/sleep 1000\n"));
-        QVERIFY(byHand.start());
+        QVERIFY(byHand.start(environment));
         QTRY_COMPARE(nameOwner(), byHand.process.processId());
         QTRY_VERIFY(companionPid.exists() && companionPid.size() > 0);
         QVERIFY(!overlayViewable());
@@ -665,7 +689,7 @@ void tst_OverlayBus::launchers()
     const QByteArray output = said.readAll();
     QVERIFY2(
         launcher.exitStatus() == QProcess::NormalExit && launcher.exitCode() == exitCode, output.constData());
-    if (quits) {
+    if (outcome == Quits) {
         QVERIFY(companionPid.open(QIODevice::ReadOnly));
         const QString companion =
             QStringLiteral("/proc/") + QString::fromLatin1(companionPid.readAll().trimmed());
@@ -673,7 +697,14 @@ void tst_OverlayBus::launchers()
         QCOMPARE(byHand.process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(byHand.process.exitCode(), 0);
         QVERIFY2(!QFileInfo::exists(companion), qPrintable(companion));
-    } else if (exitCode == 0) {
+    } else if (outcome == OpensPage) {
+        QFile page(opened);
+        QTRY_VERIFY2(page.exists(), byHand.errorOutput().constData());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().endsWith("/support.html\n"));
+        QVERIFY(!overlayViewable());
+        QCOMPARE(byHand.process.state(), QProcess::Running);
+    } else if (outcome == Shows) {
         QTRY_VERIFY_WITH_TIMEOUT(overlayViewable(), 20000);
         QCOMPARE(instances(), running ? 0 : 1);
         if (running)
