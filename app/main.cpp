@@ -7,6 +7,7 @@
 #include "sessionbus/BusAutolaunch.h"
 #include "sessionbus/OverlayBusService.h"
 #include "sessionbus/SessionBusCheck.h"
+#include "tray/SystemTray.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QApplication>
@@ -77,6 +78,10 @@ int main(int argc, char *argv[])
         [&window](quint32 parameter) { return window.receiveReport(parameter); },
         [&window] { window.showapp(); },
         [&window] { return window.currentMode; },
+        // The menu's own slot, which 更新 runs.
+        [&window] { QMetaObject::invokeMethod(window.tray, "open_url"); },
+        // As 退出 does.
+        &QCoreApplication::quit,
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
     const OverlayBusService::Name name = busService.publish();

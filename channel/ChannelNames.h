@@ -25,6 +25,11 @@ inline constexpr char BusService[] = "org.lumivane.Overlay";
 inline constexpr char BusPath[] = "/org/lumivane/Overlay";
 inline constexpr char BusInterface[] = "org.lumivane.Overlay1";
 
+// The actions that launchers offer beside the program's menu entry, in this order: the tray menu's
+// 显示, 更新 and 退出. The menu entry's Actions key (resources/org.lumivane.Overlay.desktop.in) is
+// their twin; tst_overlaybus compares the two.
+inline constexpr const char *DesktopActions[] = {"show", "update", "quit"};
+
 } // namespace ChannelNames
 
 #endif // CHANNELNAMES_H

@@ -2,27 +2,48 @@
 #define OVERLAYBUSSERVICE_H
 
 #include <QObject>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+// The calls' error replies need the call's context, which QtDBus finds by this base class's
+// name; Windows builds Qt without D-Bus.
+#if defined(Q_OS_WIN)
+#elif defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include <QDBusContext>
+#else
+#error "OverlayBusService has not been ported to this platform"
+#endif
 
 #include <functional>
 
 // The running overlay as a service of the session bus (Linux), in one class: it exports itself
 // on the object ChannelNames names, through the adaptor generated from the interface file
 // (channel/org.lumivane.Overlay1.xml), and owns the overlay's name. Reports and "show" arrive as
-// method calls, and the current mode is a read-only property that announces its changes. Where
-// there is no session bus, and on Windows, it does nothing.
+// method calls, and the current mode is a read-only property that announces its changes. Beside
+// it, the object answers launchers as a freedesktop application (channel/
+// org.freedesktop.Application.xml): activated, it shows the overlay; its actions are the tray
+// menu's. Where there is no session bus, and on Windows, it does nothing.
+// clang-format off
 class OverlayBusService : public QObject
+#if !defined(Q_OS_WIN)
+    , protected QDBusContext
+#endif
 {
+    // clang-format on
     Q_OBJECT
     Q_PROPERTY(uchar CurrentMode READ currentMode NOTIFY currentModeChanged)
 
 public:
     // What the calls do: play a report (false for a mode the display does not know), show the
-    // display, and read the mode shown.
+    // display, read the mode shown, and run the tray menu's 更新 and 退出.
     struct Handlers
     {
         std::function<bool(quint32)> report;
         std::function<void()> show;
         std::function<int()> currentMode;
+        std::function<void()> update;
+        std::function<void()> quit;
     };
 
     explicit OverlayBusService(Handlers handlers, QObject *parent = nullptr);
@@ -47,9 +68,17 @@ public:
 
     uchar currentMode() const;
 
-    // The interface's methods, called by the adaptor.
+    // The interfaces' methods, called by the adaptors.
     bool Report(uint code);
     void Show();
+    // Launchers' platform data (startup id, activation token) changes nothing: the overlay never
+    // takes the focus.
+    void Activate(const QVariantMap &platform_data);
+    // One of ChannelNames::DesktopActions, without a parameter; anything else is refused.
+    void ActivateAction(
+        const QString &action_name, const QVariantList &parameter, const QVariantMap &platform_data);
+    // The overlay opens no files: refused.
+    void Open(const QStringList &uris, const QVariantMap &platform_data);
 
 Q_SIGNALS:
     void currentModeChanged(uchar mode);

@@ -2,16 +2,20 @@
 
 #include "BusLogging.h"
 #include "SessionBus.h"
+#include "applicationadaptor.h"
 #include "channel/ChannelNames.h"
 #include "overlay1adaptor.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDebug>
 #include <QVariantMap>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
@@ -19,6 +23,7 @@ OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
     , handlers(std::move(handlers))
 {
     new Overlay1Adaptor(this);
+    new ApplicationAdaptor(this);
     connect(this, &OverlayBusService::currentModeChanged, this, &OverlayBusService::relayModeChange);
 }
 
@@ -37,6 +42,43 @@ bool OverlayBusService::Report(uint code)
 void OverlayBusService::Show()
 {
     handlers.show();
+}
+
+void OverlayBusService::Activate(const QVariantMap &)
+{
+    handlers.show();
+}
+
+void OverlayBusService::ActivateAction(
+    const QString &action_name, const QVariantList &parameter, const QVariantMap &)
+{
+    // In the order of ChannelNames::DesktopActions.
+    const std::function<void()> *const actions[] = {&handlers.show, &handlers.update, &handlers.quit};
+    static_assert(std::size(actions) == std::size(ChannelNames::DesktopActions));
+    const auto *const names = std::begin(ChannelNames::DesktopActions);
+    const auto *const name = std::find_if(names, std::end(ChannelNames::DesktopActions),
+        [&action_name](const char *known) { return action_name == QLatin1String(known); });
+    if (name == std::end(ChannelNames::DesktopActions)) {
+        QStringList known;
+        for (const char *each : ChannelNames::DesktopActions)
+            known << QLatin1String(each);
+        sendErrorReply(QDBusError::InvalidArgs,
+            QStringLiteral("no action \"%1\": the overlay's are %2")
+                .arg(action_name, known.join(QStringLiteral(", "))));
+        return;
+    }
+    if (!parameter.isEmpty()) {
+        sendErrorReply(
+            QDBusError::InvalidArgs, QStringLiteral("the action \"%1\" takes no parameter").arg(action_name));
+        return;
+    }
+    // QtDBus replies once this returns, before quit's end of the event loop takes effect.
+    (*actions[name - names])();
+}
+
+void OverlayBusService::Open(const QStringList &, const QVariantMap &)
+{
+    sendErrorReply(QDBusError::NotSupported, QStringLiteral("the overlay opens no files"));
 }
 
 OverlayBusService::Name OverlayBusService::publish()

@@ -34,3 +34,10 @@ void OverlayBusService::Show()
 {
     handlers.show();
 }
+
+// Nothing calls these without a session bus.
+void OverlayBusService::Activate(const QVariantMap &) { }
+
+void OverlayBusService::ActivateAction(const QString &, const QVariantList &, const QVariantMap &) { }
+
+void OverlayBusService::Open(const QStringList &, const QVariantMap &) { }

@@ -32,6 +32,11 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 ! grep -q gattlink <<<"$listed" || fail "the simulator is installed"
 grep -qx "Exec=/usr/bin/lumivane" "$share/dbus-1/services/org.lumivane.Overlay.service" || fail "the service runs another program"
+# The menu entry as launchers find it: valid, and its actions listed where GLib's launchers look.
+entry=$share/applications/org.lumivane.Overlay.desktop
+desktop-file-validate "$entry" || fail "$entry is not a valid desktop entry"
+[[ $(XDG_DATA_DIRS=$share gapplication list-actions org.lumivane.Overlay | tr '\n' ' ') == "show update quit " ]] ||
+    fail "launchers do not find the entry's actions"
 for page in lumivane lumivane-send; do
     [[ $(man -w $page) == "$share/man/man1/$page.1.gz" ]] || fail "man does not find $page(1)"
 done

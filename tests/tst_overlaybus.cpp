@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -31,6 +32,14 @@
 namespace {
 
 const QString busName = QStringLiteral("org.lumivane.Overlay");
+
+// What a launcher's command does to the overlay.
+enum Outcome {
+    Shows, // it shows; one instance of it runs
+    Quits, // it ends with status 0, and its companion with it
+    OpensPage, // it opens the support page, nothing else
+    StartsNone, // none runs, and none is started
+};
 const QString installedProgram = QStringLiteral(LUMIVANE_TEST_PREFIX "/bin/lumivane");
 
 // Runs a command line of words; its exit code, and what it wrote. Events are handled meanwhile, so
@@ -51,12 +60,19 @@ int run(const QString &commandLine, QByteArray *output = nullptr)
 }
 
 // The running processes of the installed program.
+QStringList instancePids()
+{
+    QStringList found;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == installedProgram)
+            found << pid;
+    }
+    return found;
+}
+
 int instances()
 {
-    int found = 0;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs))
-        found += QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget() == installedProgram;
-    return found;
+    return instancePids().size();
 }
 
 qint64 nameOwner()
@@ -69,6 +85,9 @@ bool stopOwner()
 {
     if (const qint64 owner = nameOwner())
         ::kill(pid_t(owner), SIGTERM);
+    // Also those started without the bus.
+    for (const QString &pid : instancePids())
+        ::kill(pid_t(pid.toInt()), SIGTERM);
     return QTest::qWaitFor([] { return nameOwner() == 0 && instances() == 0; }, 20000);
 }
 
@@ -135,6 +154,8 @@ private Q_SLOTS:
     void calls_data();
     void calls();
     void interfaceFile();
+    void launchers_data();
+    void launchers();
     void flood();
 
 private:
@@ -504,6 +525,9 @@ void tst_OverlayBus::calls_data()
     const QString monitor =
         QStringLiteral("gdbus monitor --session -d org.lumivane.Overlay -o /org/lumivane/Overlay");
     const QString unknownMethod = QStringLiteral("org\\.freedesktop\\.DBus\\.Error\\.UnknownMethod");
+    const QString invalidArgs = QStringLiteral("org\\.freedesktop\\.DBus\\.Error\\.InvalidArgs");
+    const QString application =
+        QStringLiteral(" org.lumivane.Overlay /org/lumivane/Overlay org.freedesktop.Application ");
     const QStringList none;
 
     QTest::newRow("Show") << busctl + QStringLiteral("Show") << 0 << QStringLiteral("^$") << none << true;
@@ -535,6 +559,37 @@ void tst_OverlayBus::calls_data()
     QTest::newRow("CurrentMode is read-only")
         << QStringLiteral("busctl --user set-property") + property + QStringLiteral(" y 1") << 1
         << QStringLiteral("read-only") << none << false;
+    QTest::newRow("launchers' interface")
+        << QStringLiteral("busctl --user introspect") + application << 0
+        << QStringLiteral(
+               "\\.Activate +method +a\\{sv\\} +- +-\\n\\.ActivateAction +method +sava\\{sv\\} +- +-\\n"
+               "\\.Open +method +asa\\{sv\\} +- +-\\n")
+        << none << false;
+    QStringList actions;
+    for (const char *action : ChannelNames::DesktopActions)
+        actions << QLatin1String(action);
+    // From the installed menu entry, which launchers read; the program's own list is its twin.
+    QTest::newRow("the entry's actions")
+        << QStringLiteral("env XDG_DATA_DIRS=" LUMIVANE_TEST_PREFIX "/share PATH=" LUMIVANE_TEST_PREFIX
+                          "/bin:/usr/bin:/bin gapplication list-actions "
+                          "org.lumivane.Overlay")
+        << 0 << QStringLiteral("^%1\\n$").arg(actions.join(QStringLiteral("\\n"))) << none << false;
+    QTest::newRow("unknown action") << QStringLiteral("busctl --user call") + application +
+            QStringLiteral("ActivateAction sava{sv} hide 0 0")
+                                    << 1
+                                    << QStringLiteral(
+                                           "no action \"hide\": the overlay's are show, update, quit")
+                                    << none << false;
+    QTest::newRow("unknown action's error")
+        << gdbus + QStringLiteral("org.freedesktop.Application.ActivateAction hide [] {}") << 1 << invalidArgs
+        << none << false;
+    QTest::newRow("action with a parameter")
+        << gdbus + QStringLiteral("org.freedesktop.Application.ActivateAction quit [<true>] {}") << 1
+        << invalidArgs + QStringLiteral(": the action \"quit\" takes no parameter") << none << false;
+    QTest::newRow("Open") << gdbus +
+            QStringLiteral("org.freedesktop.Application.Open ['file:///tmp/a.png'] {}")
+                          << 1 << QStringLiteral("org\\.freedesktop\\.DBus\\.Error\\.NotSupported") << none
+                          << false;
     QTest::newRow("PropertiesChanged")
         << monitor << 0
         << QStringLiteral(
@@ -594,6 +649,124 @@ void tst_OverlayBus::interfaceFile()
     const QStringList exported = interfaceOutline(introspected, interface);
     QVERIFY2(exported.size() > 1, introspected.constData());
     QCOMPARE(exported, interfaceOutline(installed.readAll(), interface));
+}
+
+void tst_OverlayBus::launchers_data()
+{
+    QTest::addColumn<QString>("command");
+    // Whether an overlay runs before the command; it has a companion.
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("outcome");
+
+    const QString entry =
+        QStringLiteral(LUMIVANE_TEST_PREFIX "/share/applications/org.lumivane.Overlay.desktop");
+    // Launchers skip an entry whose TryExec is not on PATH, as the installed program is.
+    const QString gioLaunch =
+        QStringLiteral("env PATH=" LUMIVANE_TEST_PREFIX "/bin:/usr/bin:/bin gio launch ") + entry;
+    const QString send = QStringLiteral(LUMIVANE_SEND " --action ");
+    const QString gapplicationLaunch = QStringLiteral("gapplication launch org.lumivane.Overlay");
+    // Activate over the bus, as GNOME Shell launches the entry it knows by its name.
+    QTest::newRow("gapplication launch") << gapplicationLaunch << true << 0 << int(Shows);
+    QTest::newRow("gapplication launch, none runs") << gapplicationLaunch << false << 0 << int(Shows);
+    // gio reads the file as a bare key file, which it runs by its Exec line.
+    QTest::newRow("gio launch, none runs") << gioLaunch << false << 0 << int(Shows);
+    QTest::newRow("gio launch, no bus")
+        << QStringLiteral("env DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/lumivane-no-bus ") + gioLaunch
+        << false << 0 << int(Shows);
+    QTest::newRow("gapplication action show")
+        << QStringLiteral("gapplication action org.lumivane.Overlay show") << true << 0 << int(Shows);
+    QTest::newRow("Activate with platform data")
+        << QStringLiteral("gdbus call --session -d org.lumivane.Overlay -o /org/lumivane/Overlay -m "
+                          "org.freedesktop.Application.Activate "
+                          "{'desktop-startup-id':<'lumivane-test'>,'activation-token':<'token'>}")
+        << true << 0 << int(Shows);
+    QTest::newRow("lumivane-send show") << send + QStringLiteral("show") << true << 0 << int(Shows);
+    QTest::newRow("gapplication action update")
+        << QStringLiteral("gapplication action org.lumivane.Overlay update") << true << 0 << int(OpensPage);
+    QTest::newRow("gapplication action quit")
+        << QStringLiteral("gapplication action org.lumivane.Overlay quit") << true << 0 << int(Quits);
+    QTest::newRow("lumivane-send quit") << send + QStringLiteral("quit") << true << 0 << int(Quits);
+    // Asked of the running overlay only: nothing is started.
+    QTest::newRow("lumivane-send show, none runs")
+        << send + QStringLiteral("show") << false << 3 << int(StartsNone);
+    QTest::newRow("lumivane-send quit, none runs")
+        << send + QStringLiteral("quit") << false << 3 << int(StartsNone);
+}
+
+// What launchers do with the installed menu entry (DBusActivatable) and its actions.
+void tst_OverlayBus::launchers()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, running);
+    QFETCH(int, exitCode);
+    QFETCH(int, outcome);
+
+    if (overlay.process.state() == QProcess::Running)
+        QVERIFY(overlay.stop());
+    QVERIFY(stopOwner());
+    OverlayProcess byHand;
+    QFile companionPid(byHand.folderPath() + QStringLiteral("/gattlink.pid"));
+    // The desktop's opener of web pages, which writes down what it is given; in a folder without
+    // a blank, which Qt's start of it would split at.
+    QTemporaryDir openerFolder;
+    const QString opened = openerFolder.filePath(QStringLiteral("opened"));
+    QFile opener(openerFolder.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly) &&
+        opener.write(
+            "#!/bin/sh\necho \"$1\" >\"$0.tmp\"; mv \"$0.tmp\" " + QFile::encodeName(opened) + "\n") > 0);
+    opener.close();
+    QVERIFY(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
+    if (running) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PATH"),
+            openerFolder.path() + QLatin1Char(':') + environment.value(QStringLiteral("PATH")));
+        QVERIFY(byHand.addCompanion("echo $$ > \"$0.pid\"; exec /bin/sleep 1000\n"));
+        QVERIFY(byHand.start(environment));
+        QTRY_COMPARE(nameOwner(), byHand.process.processId());
+        QTRY_VERIFY(companionPid.exists() && companionPid.size() > 0);
+        QVERIFY(!overlayViewable());
+    }
+    // To a file: a program that the launcher starts keeps writing to it after the launcher ended.
+    QTemporaryFile said;
+    QVERIFY(said.open());
+    QProcess launcher;
+    launcher.setProcessChannelMode(QProcess::MergedChannels);
+    launcher.setStandardOutputFile(said.fileName());
+    QStringList arguments = command.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    launcher.start(arguments.takeFirst(), arguments);
+    QVERIFY(launcher.waitForFinished(30000));
+    const QByteArray output = said.readAll();
+    QVERIFY2(
+        launcher.exitStatus() == QProcess::NormalExit && launcher.exitCode() == exitCode, output.constData());
+    if (outcome == Quits) {
+        QVERIFY(companionPid.open(QIODevice::ReadOnly));
+        const QString companion =
+            QStringLiteral("/proc/") + QString::fromLatin1(companionPid.readAll().trimmed());
+        QVERIFY(byHand.process.state() == QProcess::NotRunning || byHand.process.waitForFinished(20000));
+        QCOMPARE(byHand.process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(byHand.process.exitCode(), 0);
+        QVERIFY2(!QFileInfo::exists(companion), qPrintable(companion));
+    } else if (outcome == OpensPage) {
+        QFile page(opened);
+        QTRY_VERIFY2(page.exists(), byHand.errorOutput().constData());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        QVERIFY(page.readAll().endsWith("/support.html\n"));
+        QVERIFY(!overlayViewable());
+        QCOMPARE(byHand.process.state(), QProcess::Running);
+    } else if (outcome == Shows) {
+        QTRY_VERIFY_WITH_TIMEOUT(overlayViewable(), 20000);
+        QCOMPARE(instances(), running ? 0 : 1);
+        if (running)
+            QCOMPARE(byHand.process.state(), QProcess::Running);
+    } else {
+        QVERIFY2(output.contains("no overlay runs on the session bus"), output.constData());
+        QCOMPARE(nameOwner(), 0);
+        QCOMPARE(instances(), 0);
+    }
+    if (byHand.process.state() == QProcess::Running)
+        QVERIFY(byHand.stop());
+    QVERIFY(stopOwner());
 }
 
 void tst_OverlayBus::flood()

@@ -21,6 +21,7 @@ void tst_SendArguments::parse_data()
     QTest::addColumn<int>("via");
 
     const int send = SendArguments::Send;
+    const int runAction = SendArguments::RunAction;
     const int help = SendArguments::Help;
     const int invalid = SendArguments::Invalid;
     const QString none;
@@ -91,6 +92,20 @@ void tst_SendArguments::parse_data()
         << words("--via x11 2 256 0 0") << invalid << 0u << QStringLiteral("R must be") << automatic;
     QTest::newRow("via after the report") << words("2 255 0 0 --via dbus") << invalid << 0u
                                           << QStringLiteral("expected MODE R G B, got 6") << automatic;
+
+    // The action to run is the last word.
+    QTest::newRow("action show") << words("--action show") << runAction << 0u << none << automatic;
+    QTest::newRow("action quit") << words("--action quit") << runAction << 0u << none << automatic;
+    QTest::newRow("action unknown") << words("--action hide") << invalid << 0u
+                                    << QStringLiteral("must be one of show|update|quit, not \"hide\"")
+                                    << automatic;
+    QTest::newRow("action in another case")
+        << words("--action Quit") << invalid << 0u << QStringLiteral("not \"Quit\"") << automatic;
+    QTest::newRow("action missing") << words("--action") << invalid << 0u
+                                    << QStringLiteral("--action takes exactly one action, show|update|quit")
+                                    << automatic;
+    QTest::newRow("action via x11") << words("--via x11 --action quit") << invalid << 0u
+                                    << QStringLiteral("without --via") << automatic;
 }
 
 void tst_SendArguments::parse()
@@ -103,6 +118,7 @@ void tst_SendArguments::parse()
 
     const SendArguments parsed = SendArguments::parse(arguments);
     QCOMPARE(int(parsed.action), action);
+    QCOMPARE(parsed.desktopAction, action == SendArguments::RunAction ? arguments.constLast() : QString());
     if (action == SendArguments::Send) {
         QCOMPARE(parsed.parameter, parameter);
         QCOMPARE(int(parsed.via), via);

@@ -1,5 +1,6 @@
 #include "SendArguments.h"
 
+#include "channel/ChannelNames.h"
 #include "channel/ModeReport.h"
 
 #include <QRegularExpression>
@@ -40,6 +41,23 @@ bool parseRaw(const QString &text, quint32 *value)
     return true;
 }
 
+SendArguments runAction(const QStringList &arguments)
+{
+    QStringList actions;
+    for (const char *action : ChannelNames::DesktopActions)
+        actions << QLatin1String(action);
+    const QString choices = actions.join(QLatin1Char('|'));
+    if (arguments.size() != 2)
+        return invalid(QStringLiteral("--action takes exactly one action, %1").arg(choices));
+    const QString &name = arguments.at(1);
+    if (!actions.contains(name))
+        return invalid(QStringLiteral("the action must be one of %1, not \"%2\"").arg(choices, name));
+    SendArguments result;
+    result.action = SendArguments::RunAction;
+    result.desktopAction = name;
+    return result;
+}
+
 } // namespace
 
 SendArguments SendArguments::parse(const QStringList &allArguments)
@@ -55,6 +73,12 @@ SendArguments SendArguments::parse(const QStringList &allArguments)
         else
             return invalid(QStringLiteral("--via takes dbus or x11, not \"%1\"").arg(channel));
         arguments = arguments.mid(2);
+    }
+
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("--action")) {
+        if (via != Automatic)
+            return invalid(QStringLiteral("--action goes over the session bus alone, without --via"));
+        return runAction(arguments);
     }
 
     if (via == Automatic && arguments.size() == 1 &&
@@ -100,11 +124,15 @@ QString SendArguments::usage()
         "usage: lumivane-send MODE R G B\n"
         "       lumivane-send --raw 0xPPPPPPPP\n"
         "       lumivane-send --via dbus|x11 MODE R G B | --raw 0xPPPPPPPP\n"
+        "       lumivane-send --action show|update|quit\n"
         "Sends one mode report to the running overlay, as the companion program does.\n"
         "MODE, R, G and B are decimal numbers from 0 to 255 (modes 0-3 are shown; the overlay\n"
         "only logs the others). --raw sends a whole parameter, MODE << 24 | R << 16 | G << 8 | B.\n"
         "On Linux the report goes over the session bus, which starts the overlay if none runs,\n"
         "and over X11 where no session bus answers; --via forces one. On Windows it goes as the\n"
         "registered window message, which --via x11 also names.\n"
-        "Exit status: 0 sent, 2 usage or range error, 3 no overlay could be reached or started.\n");
+        "--action asks the overlay running on the session bus (Linux) to run one of the entries of\n"
+        "its tray menu: show the display, open the support page, or quit; it starts none.\n"
+        "Exit status: 0 sent or done, 2 usage or range error or an unknown action, 3 no overlay\n"
+        "could be reached or started (with --action: none runs).\n");
 }

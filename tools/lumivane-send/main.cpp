@@ -1,4 +1,5 @@
 #include "SendArguments.h"
+#include "channel/ActionSender.h"
 #include "channel/BusReportSender.h"
 #include "channel/ReportSender.h"
 
@@ -34,6 +35,14 @@ int main(int argc, char *argv[])
 
     // The session bus wants an application object for its connection.
     QCoreApplication application(argc, argv);
+    if (parsed.action == SendArguments::RunAction) {
+        ActionSender actionSender;
+        const ActionSender::Result result = actionSender.run(parsed.desktopAction);
+        if (result == ActionSender::Done)
+            return 0;
+        print(stderr, QStringLiteral("lumivane-send: %1\n").arg(actionSender.errorString()));
+        return result == ActionSender::Refused ? 2 : 3;
+    }
     BusReportSender busSender;
     const bool useBus = parsed.via == SendArguments::Bus ||
         (parsed.via == SendArguments::Automatic && busSender.busAvailable());

@@ -1,0 +1,67 @@
+#include "ActionSender.h"
+
+#include "ChannelNames.h"
+#include "applicationproxy.h"
+#include "sessionbus/SessionBus.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+
+// How long an overlay asked to quit may take to end: its companion ends first.
+constexpr int QuitWaitMs = 10000;
+
+// Waits until the connection of that unique name has left the bus, or the wait is over.
+bool waitUntilGone(QDBusConnection &bus, const QString &uniqueName)
+{
+    QDBusServiceWatcher watcher(uniqueName, bus, QDBusServiceWatcher::WatchForUnregistration);
+    QEventLoop loop;
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, &QEventLoop::quit);
+    QTimer::singleShot(QuitWaitMs, &loop, &QEventLoop::quit);
+    // Asked after the watcher is in place, so that a departure in between is not missed.
+    if (bus.interface()->isServiceRegistered(uniqueName))
+        loop.exec();
+    return !bus.interface()->isServiceRegistered(uniqueName);
+}
+
+} // namespace
+
+ActionSender::Result ActionSender::run(const QString &action)
+{
+    if (!SessionBus::provided()) {
+        error =
+            QStringLiteral("no session bus: neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR names one");
+        return NoOverlay;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
+        return NoOverlay;
+    }
+    // Called on the owner's own connection: the bus never starts an overlay for a call to a unique
+    // name, which would only quit again, and an owner that ends meanwhile takes the call with it.
+    const QDBusReply<QString> owner = bus.interface()->serviceOwner(QLatin1String(ChannelNames::BusService));
+    if (!owner.isValid()) {
+        error = QStringLiteral("no overlay runs on the session bus");
+        return NoOverlay;
+    }
+    ApplicationProxy overlay(owner.value(), QLatin1String(ChannelNames::BusPath), bus);
+    QDBusPendingReply<> reply = overlay.ActivateAction(action, QVariantList(), QVariantMap());
+    reply.waitForFinished();
+    if (reply.isError()) {
+        error = QStringLiteral("the overlay did not run \"%1\" (%2)").arg(action, reply.error().message());
+        return reply.error().type() == QDBusError::InvalidArgs ? Refused : NoOverlay;
+    }
+    if (action == QLatin1String("quit") && !waitUntilGone(bus, owner.value())) {
+        error =
+            QStringLiteral("the overlay was asked to quit and still runs after %1 s").arg(QuitWaitMs / 1000);
+        return NoOverlay;
+    }
+    return Done;
+}
