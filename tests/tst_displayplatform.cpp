@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <vector>
 
 namespace {
@@ -66,7 +69,8 @@ void tst_DisplayPlatform::choice_data()
     QTest::addColumn<QByteArray>("sessionType");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("chosen");
-    // WAYLAND_SOCKET: a connection handed over by the compositor that started the program.
+    // WAYLAND_SOCKET: a connection handed over by the compositor that started the program ("open"
+    // for a socket of the test's own).
     QTest::addColumn<QByteArray>("socket");
 
     const QByteArray unset;
@@ -101,13 +105,13 @@ void tst_DisplayPlatform::choice_data()
     QTest::newRow("program named -platform") << unset << QByteArray("wayland-0") << unset
                                              << QStringList {QStringLiteral("-platform")} << xcb << unset;
     const QByteArray wayland("wayland");
-    QTest::newRow("handed socket") << unset << unset << unset << plain << wayland << QByteArray("7");
+    const QByteArray open("open");
+    QTest::newRow("handed socket") << unset << unset << unset << plain << wayland << open;
     QTest::newRow("handed socket in a wayland session")
-        << unset << QByteArray("wayland-0") << wayland << plain << wayland << QByteArray("7");
+        << unset << QByteArray("wayland-0") << wayland << plain << wayland << open;
     QTest::newRow("handed socket, user chose wayland")
-        << wayland << unset << unset << plain << wayland << QByteArray("7");
-    QTest::newRow("handed socket, user chose xcb")
-        << xcb << unset << unset << plain << xcb << QByteArray("7");
+        << wayland << unset << unset << plain << wayland << open;
+    QTest::newRow("handed socket, user chose xcb") << xcb << unset << unset << plain << xcb << open;
 }
 
 void tst_DisplayPlatform::choice()
@@ -120,6 +124,16 @@ void tst_DisplayPlatform::choice()
     QFETCH(QByteArray, socket);
 
     setVariable("QT_QPA_PLATFORM", platform);
+    int sockets[2] = {-1, -1};
+    if (socket == "open") {
+        QCOMPARE(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+        socket = QByteArray::number(sockets[0]);
+    }
+    const auto closeSockets = qScopeGuard([&sockets] {
+        for (int end : sockets)
+            if (end >= 0)
+                close(end);
+    });
     setVariable("WAYLAND_SOCKET", socket);
     setVariable("WAYLAND_DISPLAY", waylandDisplay);
     setVariable("XDG_SESSION_TYPE", sessionType);
@@ -141,9 +155,12 @@ void tst_DisplayPlatform::choice()
     QCOMPARE(children.contains(QStringLiteral("QT_QPA_PLATFORM")), !platform.isNull());
     QCOMPARE(children.value(QStringLiteral("QT_QPA_PLATFORM")).toLocal8Bit(), platform);
     QVERIFY(!children.contains(QStringLiteral("WAYLAND_SOCKET")));
+    // One that names no open socket is dropped, so that Qt connects by name.
+    if (!socket.isNull() && sockets[0] < 0)
+        QVERIFY(variable("WAYLAND_SOCKET").isNull());
     // Nobody asks a handed connection first: Qt takes the layer shell where it is offered, the
     // desktop's shell otherwise (the module lies beside the tests as beside the program).
-    const bool handedToWayland = !socket.isNull() && variable("QT_QPA_PLATFORM") == "wayland";
+    const bool handedToWayland = sockets[0] >= 0 && variable("QT_QPA_PLATFORM") == "wayland";
     QCOMPARE(variable("QT_WAYLAND_SHELL_INTEGRATION"),
         handedToWayland ? QByteArray("layer-shell;xdg-shell") : QByteArray());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);

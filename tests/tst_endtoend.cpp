@@ -164,6 +164,12 @@ void tst_EndToEnd::withoutDisplay_data()
     QTest::newRow("wayland session, no display at all")
         << words("XDG_SESSION_TYPE=wayland") << QStringList()
         << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("wayland display, no compositor")
+        << words("WAYLAND_DISPLAY=wayland-none") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("handed socket that is not open")
+        << words("XDG_SESSION_TYPE=wayland WAYLAND_SOCKET=999") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
     QTest::newRow("no X server at DISPLAY") << words("DISPLAY=:4071") << QStringList() << noX;
     QTest::newRow("user chose xcb") << words("DISPLAY=:4071 QT_QPA_PLATFORM=xcb") << QStringList() << noX;
     QTest::newRow("-display") << QStringList() << words("-display :4071") << noX;

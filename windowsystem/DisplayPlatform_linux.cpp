@@ -33,6 +33,24 @@ void setForApplication(const char *name, const char *value)
     qputenv(name, value);
 }
 
+// Whether WAYLAND_SOCKET hands over an open socket. Where it names none, libwayland would not look
+// at WAYLAND_DISPLAY, and Qt's Wayland platform would abort the program: the variable then goes,
+// and the display is chosen as without it.
+bool connectionHanded()
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
+        return false;
+    bool number = false;
+    const int socket = qEnvironmentVariableIntValue("WAYLAND_SOCKET", &number);
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (number && ::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM)
+        return true;
+    StartEnvironment::take();
+    qunsetenv("WAYLAND_SOCKET");
+    return false;
+}
+
 // The value of one of Qt's own options on the command line, which Qt takes with one dash or two:
 // null when absent, empty when it ends the command line.
 const char *optionValue(int argc, char *argv[], const char *name)
@@ -137,7 +155,7 @@ bool takeChosen(const QByteArray &name, const char *display)
         choice = name + ", as chosen by the user";
         return true;
     }
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET")) {
+    if (connectionHanded()) {
         takeHandedConnection(name + ", as chosen by the user,");
         return true;
     }
@@ -171,7 +189,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
         return takeChosen(chosen.split(':').constFirst(), display);
 
     // Started by the compositor itself, as a client it launches.
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET")) {
+    if (connectionHanded()) {
         setForApplication(PlatformVariable, "wayland");
         takeHandedConnection("Wayland");
         return true;
