@@ -5,6 +5,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +34,7 @@ private Q_SLOTS:
     void senderWithoutOverlay();
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
+    void waylandSessionRunsOnX11_data();
     void waylandSessionRunsOnX11();
     void withoutDisplay_data();
     void withoutDisplay();
@@ -110,10 +115,38 @@ void tst_EndToEnd::senderRejectsBadInput()
     QVERIFY(!overlay.errorOutput().contains("mode:"));
 }
 
+void tst_EndToEnd::waylandSessionRunsOnX11_data()
+{
+    QTest::addColumn<bool>("compositor");
+    QTest::addColumn<QByteArray>("why");
+    QTest::newRow("no compositor") << false << QByteArray("no Wayland compositor answers");
+    // The program runs from a copy of its own, where its Wayland module is not.
+    QTest::newRow("a compositor, the module missing") << true << QByteArray("the program's Wayland module ");
+}
+
 void tst_EndToEnd::waylandSessionRunsOnX11()
 {
+    QFETCH(bool, compositor);
+    QFETCH(QByteArray, why);
+    QTemporaryDir runtime;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    // Something listens where a compositor would.
+    const int listening = compositor ? ::socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    const auto closeListening = qScopeGuard([listening] {
+        if (listening >= 0)
+            ::close(listening);
+    });
+    if (compositor) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(runtime.filePath(QStringLiteral("wayland-lumivane-test")));
+        QVERIFY(size_t(path.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        QCOMPARE(::listen(listening, 4), 0);
+    }
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lumivane-test"));
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     // Spent by the program at start, as a launcher hands them over.
@@ -148,10 +181,13 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
         withoutWorkingFolder(environment.toStringList()));
 
     QVERIFY(overlay.stop());
-    const QByteArray path("lumivane.display: X11 through XWayland: no Wayland compositor answers\n");
+    const QByteArray path("lumivane.display: X11 through XWayland: " + why);
     QVERIFY2(overlay.errorOutput().startsWith(path), overlay.errorOutput().constData());
-    // Left to itself, Qt would have tried its Wayland platform first and said so.
-    QVERIFY2(!overlay.errorOutput().mid(path.size()).toLower().contains("wayland"),
+    // One line says why; left to itself, Qt would have tried its Wayland platform first and said so.
+    const QByteArray line = overlay.errorOutput().left(overlay.errorOutput().indexOf('\n') + 1);
+    QVERIFY2(
+        compositor == line.endsWith("/lumivane/modules/lumivane-wayland.so is missing\n"), line.constData());
+    QVERIFY2(!overlay.errorOutput().mid(line.size()).toLower().contains("wayland"),
         overlay.errorOutput().constData());
 }
 

@@ -1,5 +1,6 @@
 #include "LayerShell.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QLibraryInfo>
@@ -21,9 +22,13 @@ QLibrary &module()
     tried = true;
     const QString programFolder =
         QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-    library.setFileName(QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(LUMIVANE_WAYLAND_MODULE))
-                            .absoluteFilePath());
-    if (!library.load())
+    const QString path = QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(LUMIVANE_WAYLAND_MODULE))
+                             .absoluteFilePath();
+    // QLibrary's own message on a missing file names another file, one it also tried.
+    if (!QFileInfo::exists(path))
+        problem = "the program's Wayland module " + QFile::encodeName(path) + " is missing";
+    library.setFileName(path);
+    if (problem.isEmpty() && !library.load())
         problem = "the program's Wayland module does not load: " + library.errorString().toLocal8Bit();
     return library;
 }
