@@ -3,6 +3,7 @@
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "companion/DeviceWatcher.h"
+#include "session/StartEnvironment.h"
 #include "support/MessageCapture.h"
 #include "support/OverlayProcess.h"
 
@@ -172,6 +173,8 @@ void tst_Companion::init()
     QVERIFY(scratch->isValid());
     recordFile = scratch->filePath(QStringLiteral("record"));
     qputenv("GATTLINK_RECORD", QFile::encodeName(recordFile));
+    // Each case starts anew: its companions get the environment with this case's record.
+    StartEnvironment::retake();
 }
 
 void tst_Companion::cleanup()

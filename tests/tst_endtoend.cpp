@@ -4,7 +4,12 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +36,7 @@ private Q_SLOTS:
     void senderWithoutOverlay();
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
+    void waylandSessionRunsOnX11_data();
     void waylandSessionRunsOnX11();
     void withoutDisplay_data();
     void withoutDisplay();
@@ -129,12 +135,43 @@ void tst_EndToEnd::senderRejectsBadInput()
     QVERIFY(!overlay.errorOutput().contains("mode:"));
 }
 
+void tst_EndToEnd::waylandSessionRunsOnX11_data()
+{
+    QTest::addColumn<bool>("compositor");
+    QTest::addColumn<QByteArray>("why");
+    QTest::newRow("no compositor") << false << QByteArray("no Wayland compositor answers");
+    // The program runs from a copy of its own, where its Wayland module is not.
+    QTest::newRow("a compositor, the module missing") << true << QByteArray("the program's Wayland module ");
+}
+
 void tst_EndToEnd::waylandSessionRunsOnX11()
 {
+    QFETCH(bool, compositor);
+    QFETCH(QByteArray, why);
+    QTemporaryDir runtime;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    // Something listens where a compositor would.
+    const int listening = compositor ? ::socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    const auto closeListening = qScopeGuard([listening] {
+        if (listening >= 0)
+            ::close(listening);
+    });
+    if (compositor) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(runtime.filePath(QStringLiteral("wayland-lumivane-test")));
+        QVERIFY(size_t(path.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        QCOMPARE(::listen(listening, 4), 0);
+    }
     environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lumivane-test"));
     environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    // Spent by the program at start, as a launcher hands them over.
+    environment.insert(QStringLiteral("DESKTOP_STARTUP_ID"), QStringLiteral("lumivane-test_TIME0"));
+    environment.insert(QStringLiteral("XDG_ACTIVATION_TOKEN"), QStringLiteral("token"));
     OverlayProcess overlay;
     // The companion writes down the environment it inherits.
     QVERIFY(overlay.addCompanion("env > \"$0.tmp\" && mv \"$0.tmp\" \"$0.environment\"\n"));
@@ -145,16 +182,32 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
     QFile inherited(overlay.folderPath() + QStringLiteral("/gattlink.environment"));
     QTRY_VERIFY_WITH_TIMEOUT(inherited.exists(), ReportTimeoutMs);
     QVERIFY(inherited.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = inherited.readAll().split('\n');
-    QVERIFY(lines.contains("WAYLAND_DISPLAY=wayland-lumivane-test"));
-    for (const QByteArray &line : lines)
-        QVERIFY2(!line.startsWith("QT_QPA_PLATFORM="), line.constData());
+    // The companion's environment is the one the program was started with, without what it spent,
+    // whatever the program set for itself (the platform, an unreachable session bus); the shell
+    // running the companion adds its working folder.
+    const auto withoutWorkingFolder = [](QStringList variables) {
+        variables.erase(
+            std::remove_if(variables.begin(), variables.end(),
+                [](const QString &variable) { return variable.startsWith(QLatin1String("PWD=")); }),
+            variables.end());
+        variables.sort();
+        return variables;
+    };
+    environment.insert(QStringLiteral("QT_FORCE_STDERR_LOGGING"), QStringLiteral("1"));
+    environment.remove(QStringLiteral("DESKTOP_STARTUP_ID"));
+    environment.remove(QStringLiteral("XDG_ACTIVATION_TOKEN"));
+    QCOMPARE(withoutWorkingFolder(
+                 QString::fromLocal8Bit(inherited.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)),
+        withoutWorkingFolder(environment.toStringList()));
 
     QVERIFY(overlay.stop());
-    const QByteArray path("lumivane.display: X11 through XWayland: no Wayland compositor answers\n");
+    const QByteArray path("lumivane.display: X11 through XWayland: " + why);
     QVERIFY2(overlay.errorOutput().startsWith(path), overlay.errorOutput().constData());
-    // Left to itself, Qt would have tried its Wayland platform first and said so.
-    QVERIFY2(!overlay.errorOutput().mid(path.size()).toLower().contains("wayland"),
+    // One line says why; left to itself, Qt would have tried its Wayland platform first and said so.
+    const QByteArray line = overlay.errorOutput().left(overlay.errorOutput().indexOf('\n') + 1);
+    QVERIFY2(
+        compositor == line.endsWith("/lumivane/modules/lumivane-wayland.so is missing\n"), line.constData());
+    QVERIFY2(!overlay.errorOutput().mid(line.size()).toLower().contains("wayland"),
         overlay.errorOutput().constData());
 }
 
@@ -166,6 +219,12 @@ void tst_EndToEnd::withoutDisplay_data()
     const QByteArray noX("no X server answers at DISPLAY \":4071\"");
     QTest::newRow("wayland session, no display at all")
         << words("XDG_SESSION_TYPE=wayland") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("wayland display, no compositor")
+        << words("WAYLAND_DISPLAY=wayland-none") << QStringList()
+        << QByteArray("DISPLAY is not set and no other display was chosen");
+    QTest::newRow("handed socket that is not open")
+        << words("XDG_SESSION_TYPE=wayland WAYLAND_SOCKET=999") << QStringList()
         << QByteArray("DISPLAY is not set and no other display was chosen");
     QTest::newRow("no X server at DISPLAY") << words("DISPLAY=:4071") << QStringList() << noX;
     QTest::newRow("user chose xcb") << words("DISPLAY=:4071 QT_QPA_PLATFORM=xcb") << QStringList() << noX;

@@ -3,10 +3,12 @@
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
+#include "widgets/ring.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusPendingCall>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -24,9 +26,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -129,6 +134,43 @@ bool overlayViewable()
 {
     XProbe probe;
     return probe.isViewable(probe.selectionOwner(ChannelNames::Report));
+}
+
+// The centre of the disc and its ring around the point given: the middle of the dark pixels on the
+// row and the column through the point, within the ring's reach.
+QPoint discCentre(const QImage &screen, const QPoint &around)
+{
+    const auto dark = [&screen](
+                          int x, int y) { return screen.valid(x, y) && qGray(screen.pixel(x, y)) < 128; };
+    int left = 0, right = -1, top = 0, bottom = -1;
+    for (int d = -ring::Side / 2; d <= ring::Side / 2; ++d) {
+        if (dark(around.x() + d, around.y())) {
+            left = right < 0 ? around.x() + d : left;
+            right = around.x() + d;
+        }
+        if (dark(around.x(), around.y() + d)) {
+            top = bottom < 0 ? around.y() + d : top;
+            bottom = around.y() + d;
+        }
+    }
+    return right < 0 || bottom < 0 ? QPoint(-1, -1) : QPoint((left + right) / 2, (top + bottom) / 2);
+}
+
+// A socket connected to the Unix socket at the path, open across exec; -1 when it cannot connect.
+int connectedSocket(const QString &path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return -1;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (socket >= 0 && ::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return socket;
+    if (socket >= 0)
+        ::close(socket);
+    return -1;
 }
 
 } // namespace
@@ -349,23 +391,47 @@ void tst_OverlayBus::waylandPlatform()
 }
 
 // sway tiles its windows: the overlay is no window of its tree, leaves the focus to the user's (xev),
-// and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody.
-// A second start beside the overlay ends at once with 0, having started no companion.
+// and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody. With two
+// outputs and a panel that reserves room (swaybar) the layer surface lies at the true centre of the
+// output that has the focus. A second start beside the overlay ends at once with 0, having started
+// no companion.
 void tst_OverlayBus::onSway_data()
 {
     QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("tree");
+    // The output focused before the start; none for one output and no panel.
+    QTest::addColumn<QString>("focus");
+    // Started on a connection handed to it (WAYLAND_SOCKET), as a compositor starts its own clients.
+    QTest::addColumn<bool>("handed");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("xwayland");
+    const QString installed = QStringLiteral("installed");
     const QByteArray layerSurface("Wayland, a layer surface: the compositor offers one");
-    QTest::newRow("layer surface") << QString() << layerSurface << true;
-    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user") << true;
+    QTest::newRow("layer surface") << QString() << installed << QString() << false << layerSurface << true;
+    QTest::newRow("XWayland") << QStringLiteral("xcb") << installed << QString() << false
+                              << QByteArray("xcb, as chosen by the user") << true;
     // The session's own bus then answers, as on a desktop; reports come over it.
-    QTest::newRow("layer surface, no X server") << QString() << layerSurface << false;
+    QTest::newRow("layer surface, no X server")
+        << QString() << installed << QString() << false << layerSurface << false;
+    QTest::newRow("first of two outputs, a panel")
+        << QString() << installed << QStringLiteral("HEADLESS-1") << false << layerSurface << true;
+    QTest::newRow("second of two outputs, a panel")
+        << QString() << installed << QStringLiteral("HEADLESS-2") << false << layerSurface << true;
+    QTest::newRow("from the build tree") << QString() << QStringLiteral("build")
+                                         << QStringLiteral("HEADLESS-2") << false << layerSurface << true;
+    QTest::newRow("handed socket")
+        << QString() << installed << QStringLiteral("HEADLESS-2") << true
+        << QByteArray(
+               "Wayland on the connection handed to it, a layer surface where the compositor offers one")
+        << true;
 }
 
 void tst_OverlayBus::onSway()
 {
     QFETCH(QString, platform);
+    QFETCH(QString, tree);
+    QFETCH(QString, focus);
+    QFETCH(bool, handed);
     QFETCH(QByteArray, path);
     QFETCH(bool, xwayland);
     QTemporaryDir home(QStringLiteral("/tmp/lumivane-sway-XXXXXX"));
@@ -374,10 +440,13 @@ void tst_OverlayBus::onSway()
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QFile config(home.path() + QStringLiteral("/config"));
     QVERIFY(config.open(QIODevice::WriteOnly));
-    // The session's environment is written down by a program that sway starts.
     config.write(xwayland ? "xwayland enable\n" : "xwayland disable\n");
-    config.write(QByteArray("output HEADLESS-1 resolution 1280x800\nexec sh -c 'env >$HOME/env.tmp; mv "
-                            "$HOME/env.tmp $HOME/env") +
+    config.write("output HEADLESS-1 resolution 1280x800 position 0 0\noutput * bg #ffffff solid_color\n");
+    const bool twoOutputs = !focus.isEmpty();
+    if (twoOutputs)
+        config.write("output HEADLESS-2 resolution 1024x768 position 1280 0\nbar {\n    position top\n}\n");
+    // The session's environment is written down by a program that sway starts.
+    config.write(QByteArray("exec sh -c 'env >$HOME/env.tmp; mv $HOME/env.tmp $HOME/env") +
         (xwayland ? "; exec xev" : "") + "'\n");
     config.close();
     const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
@@ -399,6 +468,8 @@ void tst_OverlayBus::onSway()
         environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    if (twoOutputs)
+        environment.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QStringLiteral("2"));
     QProcess sway;
     start(sway, {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()}, environment);
     QFile written(home.path() + QStringLiteral("/env"));
@@ -431,15 +502,53 @@ void tst_OverlayBus::onSway()
     };
     if (xwayland)
         QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
+    if (twoOutputs) {
+        // The panel on every output has reserved its room, and the user works on the output given.
+        const auto panelsUp = [&output] {
+            const QJsonArray workspaces = QJsonDocument::fromJson(
+                output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_workspaces")}))
+                                              .array();
+            return workspaces.size() == 2 &&
+                std::all_of(workspaces.begin(), workspaces.end(), [](const QJsonValue &workspace) {
+                    return workspace[QLatin1String("rect")][QLatin1String("y")].toInt() > 0;
+                });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(panelsUp(), 20000);
+        QVERIFY(output({QStringLiteral("swaymsg"), QStringLiteral("focus"), QStringLiteral("output"), focus})
+                    .contains("\"success\": true"));
+    }
+    const QString userFocus = focused();
 
+    QProcessEnvironment programEnvironment = environment;
     if (!platform.isNull())
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-    // The installed program and its Wayland module, copied where nobody can read them: the build
-    // tree may lie in a folder of root's alone.
-    QDirIterator installed(QStringLiteral(LUMIVANE_TEST_PREFIX), QDir::Files, QDirIterator::Subdirectories);
-    while (installed.hasNext()) {
-        const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
-        QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
+        programEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    // The program and its Wayland module, copied where nobody can read them (the build tree may lie
+    // in a folder of root's alone): as installed, or at their places in the build tree.
+    QString program = home.path() + QStringLiteral("/bin/lumivane");
+    if (tree == QLatin1String("build")) {
+        const QString built = home.path() + QStringLiteral("/build");
+        program = built + QStringLiteral(LUMIVANE_PROGRAM).mid(int(qstrlen(LUMIVANE_BUILD_DIR)));
+        for (const QString &file :
+            {QStringLiteral(LUMIVANE_PROGRAM), QStringLiteral(LUMIVANE_WAYLAND_MODULE_FILE)}) {
+            const QString copy = built + file.mid(int(qstrlen(LUMIVANE_BUILD_DIR)));
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(file, copy));
+        }
+    } else {
+        QDirIterator installed(
+            QStringLiteral(LUMIVANE_TEST_PREFIX), QDir::Files, QDirIterator::Subdirectories);
+        while (installed.hasNext()) {
+            const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
+        }
+    }
+    // A connection of the compositor's own, handed over as an open socket, in place of its name.
+    int handedSocket = -1;
+    if (handed) {
+        handedSocket = connectedSocket(
+            runtime + QLatin1Char('/') + environment.value(QStringLiteral("WAYLAND_DISPLAY")));
+        QVERIFY(handedSocket >= 0);
+        programEnvironment.insert(QStringLiteral("WAYLAND_SOCKET"), QString::number(handedSocket));
+        programEnvironment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     }
     // A companion that records its starts, where the program looks for it.
     const QString companions = home.path() + QStringLiteral("/companions");
@@ -456,16 +565,46 @@ void tst_OverlayBus::onSway()
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(runtime + QStringLiteral("/bus")), 20000);
     }
     QProcess onSway;
-    start(onSway, {home.path() + QStringLiteral("/bin/lumivane"), QStringLiteral("-s")}, environment);
+    start(onSway, {program, QStringLiteral("-s")}, programEnvironment);
+    QVERIFY(onSway.waitForStarted());
+    if (handedSocket >= 0)
+        ::close(handedSocket);
     const auto screen = [&output] {
         return QImage::fromData(output({QStringLiteral("grim"), QStringLiteral("-")}), "PNG");
     };
-    // The dark disc at the centre of the 1280 x 800 screen, the user's window around the ring.
-    QTRY_VERIFY_WITH_TIMEOUT(qGray(screen().pixel(640, 400)) < 64, 20000);
-    if (xwayland) {
-        QVERIFY(qGray(screen().pixel(750, 400)) > 192 && qGray(screen().pixel(640, 290)) > 192);
-        QCOMPARE(focused(), QStringLiteral("Event Tester"));
-    }
+    // The dark disc at the true centre of the focused output, the user's window (or the
+    // background) around the ring, nothing on the other output. Each look comes after a report
+    // in the shown mode with a dark colour, which shows the display for four more seconds, however
+    // slowly the screenshots come.
+    const QPoint first(640, 400);
+    const QPoint second(1280 + 1024 / 2, 768 / 2);
+    const QPoint centre = focus == QLatin1String("HEADLESS-2") ? second : first;
+    int blue = 0;
+    QImage shown;
+    const auto shownAt = [&] {
+        QProcess report;
+        start(report,
+            {QStringLiteral(LUMIVANE_SEND), QStringLiteral("--via"), QLatin1String(xwayland ? "x11" : "dbus"),
+                QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QString::number(++blue % 64)},
+            environment);
+        report.waitForFinished(20000);
+        shown = screen();
+        return discCentre(shown, centre);
+    };
+    // Within a pixel: the ring's antialiased edge is not drawn quite symmetrically. A panel's
+    // reserved room would move the disc by half its height.
+    // Timed by the clock: each look takes a screenshot, which QTRY's count of steps leaves out.
+    const QDeadlineTimer deadline(60000);
+    QPoint found = shownAt();
+    while ((found - centre).manhattanLength() > 2 && !deadline.hasExpired())
+        found = shownAt();
+    QVERIFY2((found - centre).manhattanLength() <= 2,
+        qPrintable(QStringLiteral("disc centred at %1,%2").arg(found.x()).arg(found.y())));
+    QVERIFY(qGray(shown.pixel(centre + QPoint(110, 0))) > 192 &&
+        qGray(shown.pixel(centre - QPoint(0, 110))) > 192);
+    if (twoOutputs)
+        QVERIFY(qGray(shown.pixel(centre == first ? second : first)) > 192);
+    QCOMPARE(focused(), userFocus);
     QVERIFY(!output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")})
                  .contains("umivane"));
     // Companions that send over X11 reach it too, beside the layer surface through a connection of its
@@ -502,7 +641,13 @@ void tst_OverlayBus::onSway()
         bus.terminate();
         QVERIFY(bus.waitForFinished(20000));
     }
-    QVERIFY2(errors.startsWith("lumivane.display: " + path + '\n'), errors.constData());
+    // One line says which display was taken (a warning about the instance marker may come first,
+    // where stale semaphores of other users block its key).
+    const QList<QByteArray> lines = errors.split('\n');
+    QVERIFY2(lines.contains("lumivane.display: " + path), errors.constData());
+    QCOMPARE(std::count_if(lines.begin(), lines.end(),
+                 [](const QByteArray &line) { return line.startsWith("lumivane.display:"); }),
+        1);
 }
 
 void tst_OverlayBus::calls_data()

@@ -61,7 +61,7 @@ void NativeWindow::createWithoutFocus(QWidget *window)
 
 void NativeWindow::raise(QWidget *window)
 {
-    // A layer surface is made anew at each show, on the output that is primary by then.
+    // A layer surface is made anew at each show, on the output the compositor then chooses.
     if (LayerShell::inUse())
         LayerShell::place(window->windowHandle());
     else if (QX11Info::isPlatformX11())
