@@ -1,0 +1,31 @@
+#ifndef MOTIONPREFERENCE_H
+#define MOTIONPREFERENCE_H
+
+#include <QObject>
+
+// Whether the desktop lets programs animate: users turn animations off for vestibular disorders
+// or on remote sessions. Read without waiting at start and followed as the user changes it; until
+// the desktop has answered, and where it has nothing to say, animations are on.
+// Linux: the desktop portal's settings (GNOME's enable-animations, KDE's AnimationDurationFactor);
+// without a portal, KDE's own kdeglobals on a KDE desktop. Windows: "Show animations in Windows".
+class MotionPreference : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MotionPreference(QObject *parent = nullptr);
+
+    bool animate() const { return animating; }
+
+Q_SIGNALS:
+    void animateChanged(bool animate);
+
+private:
+    // Starts following the desktop's setting.
+    void follow();
+    void setAnimate(bool animate);
+
+    bool animating = true;
+};
+
+#endif // MOTIONPREFERENCE_H
