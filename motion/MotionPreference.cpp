@@ -13,3 +13,9 @@ void MotionPreference::setAnimate(bool animate)
     animating = animate;
     Q_EMIT animateChanged(animating);
 }
+
+void MotionPreference::settle(bool animate)
+{
+    settled = true;
+    setAnimate(animate);
+}

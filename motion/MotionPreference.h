@@ -16,6 +16,8 @@ public:
     explicit MotionPreference(QObject *parent = nullptr);
 
     bool animate() const { return animating; }
+    // Whether the desktop has answered, or it is clear that none of its settings will.
+    bool isSettled() const { return settled; }
 
 Q_SIGNALS:
     void animateChanged(bool animate);
@@ -24,8 +26,11 @@ private:
     // Starts following the desktop's setting.
     void follow();
     void setAnimate(bool animate);
+    // The first answer.
+    void settle(bool animate);
 
     bool animating = true;
+    bool settled = false;
 };
 
 #endif // MOTIONPREFERENCE_H

@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSettings>
 #include <QStandardPaths>
@@ -109,10 +110,11 @@ void MotionPreference::follow()
         const QString path = QDir(folder).filePath(QStringLiteral("kdeglobals"));
         auto *watch = new QFileSystemWatcher(this);
         const auto read = [this, settings, watch, folder, path] {
-            if (!watch->files().contains(path))
-                watch->addPath(path);
-            if (!watch->directories().contains(folder))
-                watch->addPath(folder);
+            for (const QString &watched : {folder, path}) {
+                if (QFileInfo::exists(watched) && !watch->files().contains(watched) &&
+                    !watch->directories().contains(watched))
+                    watch->addPath(watched);
+            }
             settings->kde = kdeAnimates(
                 QSettings(path, QSettings::IniFormat).value(QStringLiteral("KDE/AnimationDurationFactor")));
             setAnimate(settings->animate());
@@ -122,15 +124,13 @@ void MotionPreference::follow()
         read();
     };
 
-    if (!SessionBus::provided()) {
+    // Without a session bus no portal can answer; asking for the bus would make libdbus start one.
+    if (!SessionBus::provided() || !QDBusConnection::sessionBus().isConnected()) {
         followKdeglobals();
+        settle(settings->animate());
         return;
     }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        followKdeglobals();
-        return;
-    }
     // Followed before it is read, so that no change falls between the answer and the signal.
     auto *portal = new PortalWatch(
         [this, settings](const QString &group, const QString &key, const QVariant &value) {
@@ -159,8 +159,7 @@ void MotionPreference::follow()
         }
         if (settings->isEmpty())
             followKdeglobals();
-        else
-            setAnimate(settings->animate());
+        settle(settings->animate());
     });
 }
 

@@ -48,6 +48,6 @@ private:
 
 void MotionPreference::follow()
 {
-    setAnimate(systemAnimates());
+    settle(systemAnimates());
     new SettingChangeWatch([this] { setAnimate(systemAnimates()); }, this);
 }
