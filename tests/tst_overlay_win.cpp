@@ -204,18 +204,19 @@ void tst_OverlayWin::withoutAnimations()
 {
     if (!qEnvironmentVariableIsSet("LUMIVANE_RUNS_ALONE"))
         QSKIP("every Wine program running meanwhile would see the setting: tst_overlay_win_motion");
+    // As the settings do: stored in the user's profile, then announced to every top-level window.
+    const UINT Saved = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
     BOOL before = TRUE;
     QVERIFY(SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &before, 0));
-    const auto restore = qScopeGuard([before] {
-        SystemParametersInfoW(
-            SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(before)), SPIF_SENDCHANGE);
+    const auto restore = qScopeGuard([before, Saved] {
+        SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(before)), Saved);
     });
-    QVERIFY(SystemParametersInfoW(
-        SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(TRUE)), SPIF_SENDCHANGE));
+    QVERIFY(
+        SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(TRUE)), Saved));
     Lumivane window;
     auto *motion = window.findChild<MotionPreference *>();
     QVERIFY(motion && motion->isSettled() && motion->animate());
-    QVERIFY(SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, nullptr, SPIF_SENDCHANGE));
+    QVERIFY(SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, nullptr, Saved));
     QTRY_VERIFY_WITH_TIMEOUT(!motion->animate(), 10000);
 
     QVERIFY(window.receiveReport(ModeReport {1, 0, 0, 0}.encode()));
