@@ -49,6 +49,8 @@ private Q_SLOTS:
 private:
     // A portal whose settings are the JSON object given.
     bool startPortal(const QByteArray &settings);
+    // Ends it and waits until its name has left the bus.
+    bool stopPortal();
 
     AnimationClock clock;
     QProcess portal;
@@ -65,10 +67,15 @@ void tst_Motion::init()
 void tst_Motion::cleanup()
 {
     clock.uninstall();
+    QVERIFY(stopPortal());
+}
+
+bool tst_Motion::stopPortal()
+{
     portal.terminate();
     portal.waitForFinished(WaitMs);
     QDBusConnectionInterface *names = QDBusConnection::sessionBus().interface();
-    QVERIFY(QTest::qWaitFor([names] { return !names->isServiceRegistered(Portal).value(); }, WaitMs));
+    return QTest::qWaitFor([names] { return !names->isServiceRegistered(Portal).value(); }, WaitMs);
 }
 
 bool tst_Motion::startPortal(const QByteArray &settings)
@@ -180,8 +187,7 @@ void tst_Motion::followsChanges()
     QCOMPARE(changes.first().first().toBool(), false);
 
     // Without a portal, KDE's file, followed as KDE saves it.
-    portal.terminate();
-    portal.waitForFinished(WaitMs);
+    QVERIFY(stopPortal());
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
     QVERIFY(TestFiles::setKdeAnimationFactor("1"));
     MotionPreference kde;
