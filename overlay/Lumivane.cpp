@@ -7,6 +7,7 @@
 #include "channel/ModeReportLog.h"
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
+#include "motion/MotionPreference.h"
 #include "resources/ResourceImage.h"
 #include "tray/SystemTray.h"
 #include "widgets/circle.h"
@@ -81,6 +82,7 @@ Lumivane::Lumivane(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground, true);
     fade = std::make_unique<WindowFade>(this);
+    motion = new MotionPreference(this);
 
     tray = new SystemTray(this);
     tray->setVisible(true);
@@ -232,7 +234,8 @@ void Lumivane::hideapp()
 
 void Lumivane::sw_status()
 {
-    circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
+    if (motion->animate())
+        circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
 }
 
 void Lumivane::paintEvent(QPaintEvent *)
@@ -292,15 +295,21 @@ void Lumivane::playModeChange(int mode)
     // Released at once rather than at the next turn of the event loop: a burst of reports is
     // handled without one, and would otherwise pile up a group per report until it ends.
     delete crossFade;
-    for (iconlabel *label : labels)
-        label->applyAlpha(label == outgoing ? 1.0 : 0.0);
+    if (motion->animate()) {
+        for (iconlabel *label : labels)
+            label->applyAlpha(label == outgoing ? 1.0 : 0.0);
 
-    circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
+        circleWidget->expandGroup->start(QAbstractAnimation::KeepWhenStopped);
 
-    crossFade = new QSequentialAnimationGroup(this);
-    crossFade->addAnimation(alphaFade(outgoing, 1, 0));
-    crossFade->addAnimation(alphaFade(incoming, 0, 1));
-    crossFade->start(QAbstractAnimation::DeleteWhenStopped);
+        crossFade = new QSequentialAnimationGroup(this);
+        crossFade->addAnimation(alphaFade(outgoing, 1, 0));
+        crossFade->addAnimation(alphaFade(incoming, 0, 1));
+        crossFade->start(QAbstractAnimation::DeleteWhenStopped);
+    } else {
+        // Without motion the new label simply takes the old one's place.
+        for (iconlabel *label : labels)
+            label->applyAlpha(label == incoming ? 1.0 : 0.0);
+    }
 
     timer->start(ModeChangeHoldMs);
     currentMode = mode;
@@ -313,13 +322,15 @@ void Lumivane::playColorChange(int red, int green, int blue)
     ringWidget->ringColor = QColor(red, green, blue, 255);
     // Shown at once: the pulse's first frame only repaints when its width moves.
     ringWidget->update();
-    ringWidget->pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
+    if (motion->animate())
+        ringWidget->pulseGroup->start(QAbstractAnimation::KeepWhenStopped);
     timer->start(ColorChangeHoldMs);
 }
 
 void Lumivane::fadeTo(qreal endOpacity)
 {
-    QVariantAnimation *animation = fade->to(endOpacity, FadeMs);
+    // Without motion the fade takes no time: it sets its end at once, the fade-out hides at once.
+    QVariantAnimation *animation = fade->to(endOpacity, motion->animate() ? FadeMs : 0);
     if (!animation) {
         if (endOpacity == 0.0)
             hideAndForget();

@@ -10,6 +10,7 @@
 #include <memory>
 
 class CompanionSupervisor;
+class MotionPreference;
 class PrimaryScreenWatch;
 class QProcess;
 class QVariantAnimation;
@@ -92,6 +93,10 @@ private:
     // Fades the window as the windowing system allows; where nothing can, it is simply shown
     // and hidden.
     std::unique_ptr<WindowFade> fade;
+
+    // Whether the desktop lets the display move: without motion it shows and hides at once and
+    // plays no ripple, pulse or cross-fade.
+    MotionPreference *motion;
 
     // Starts and kills the companion through `process`, as the accessory comes and goes.
     CompanionSupervisor *supervisor;

@@ -1,9 +1,13 @@
+#include "channel/ModeReport.h"
+#include "motion/MotionPreference.h"
 #include "overlay/Lumivane.h"
 #include "support/AnimationClock.h"
 #include "support/OverlayOf_win.h"
 #include "support/OverlayProcess.h"
 #include "support/OverlaySteps.h"
+#include "widgets/circle.h"
 
+#include <QParallelAnimationGroup>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
@@ -40,6 +44,7 @@ private Q_SLOTS:
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
+    void withoutAnimations();
 
 private:
     AnimationClock clock;
@@ -191,6 +196,37 @@ void tst_OverlayWin::paintedOnScreen()
             lit += qGray(shot.pixel(x, y)) > 80;
     }
     QVERIFY(lit > 30);
+}
+
+// "Show animations in Windows" turned off, as the settings do, while the overlay runs: it follows,
+// shows at full opacity at once, plays no ripple and hides at once after the same hold.
+void tst_OverlayWin::withoutAnimations()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_RUNS_ALONE"))
+        QSKIP("every Wine program running meanwhile would see the setting: tst_overlay_win_motion");
+    // As the settings do: stored in the user's profile, then announced to every top-level window.
+    const UINT Saved = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+    BOOL before = TRUE;
+    QVERIFY(SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &before, 0));
+    const auto restore = qScopeGuard([before, Saved] {
+        SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(before)), Saved);
+    });
+    QVERIFY(
+        SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(INT_PTR(TRUE)), Saved));
+    Lumivane window;
+    auto *motion = window.findChild<MotionPreference *>();
+    QVERIFY(motion && motion->isSettled() && motion->animate());
+    QVERIFY(SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, nullptr, Saved));
+    QTRY_VERIFY_WITH_TIMEOUT(!motion->animate(), 10000);
+
+    QVERIFY(window.receiveReport(ModeReport {1, 0, 0, 0}.encode()));
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(fades(window).isEmpty());
+    QCOMPARE(window.circleWidget->expandGroup->state(), QAbstractAnimation::Stopped);
+    QTRY_VERIFY_WITH_TIMEOUT(IsWindowVisible(handleOf(window)), 10000);
+    QCOMPARE(window.timer->interval(), 4000);
+    fireTimer(window);
+    QVERIFY(!IsWindowVisible(handleOf(window)));
 }
 
 QTEST_MAIN(tst_OverlayWin)

@@ -18,6 +18,10 @@ void createWithoutFocus(QWidget *window);
 // Puts the window above the others as it is shown: where no window manager keeps it on top.
 void raise(QWidget *window);
 
+// Hands the window system every change asked of it so far, at once. An X11 connection keeps
+// requests until something flushes it, which a window that does not repaint never does.
+void sendPending();
+
 // True when the native message is the window manager's request to close the window. Answered
 // as handled, it leaves the native window, and the report channel it holds, in place.
 bool isCloseRequest(const QByteArray &eventType, void *message);

@@ -68,6 +68,12 @@ void NativeWindow::raise(QWidget *window)
         window->raise();
 }
 
+void NativeWindow::sendPending()
+{
+    if (xcb_connection_t *connection = QX11Info::connection())
+        xcb_flush(connection);
+}
+
 bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
 {
     // The window manager sends the request; any other client can send it as well.

@@ -15,6 +15,11 @@ void NativeWindow::raise(QWidget *)
     // A topmost window: Windows keeps it above the others.
 }
 
+void NativeWindow::sendPending()
+{
+    // Win32 calls take effect as they are made.
+}
+
 bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
 {
     if (eventType != "windows_generic_MSG")

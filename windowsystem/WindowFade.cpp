@@ -1,5 +1,7 @@
 #include "WindowFade.h"
 
+#include "NativeWindow.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPropertyAnimation>
@@ -70,6 +72,9 @@ QVariantAnimation *WindowFade::to(qreal endOpacity, int durationMs)
     QVariantAnimation *fade = nullptr;
     if (used == Method::WindowOpacity) {
         fade = new QPropertyAnimation(window, "windowOpacity", window);
+        // Each step reaches the compositor as it is made (the change is set before the signal):
+        // a fading-out window repaints nothing that would carry it there.
+        QObject::connect(fade, &QVariantAnimation::valueChanged, window, [] { NativeWindow::sendPending(); });
     } else if (used == Method::Painted) {
         // Starting a fade stops the one still running, as a second animation of the window's
         // opacity does.

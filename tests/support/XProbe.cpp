@@ -180,14 +180,58 @@ bool XProbe::syncWithOwner(const QByteArray &selection, int timeoutMs)
     const xcb_atom_t property = atom("LUMIVANE_TEST_SYNC");
     xcb_convert_selection(connection, window(), atom(selection), atom("TARGETS"), property, XCB_CURRENT_TIME);
     xcb_flush(connection);
+    return readEvents(timeoutMs, [](const xcb_generic_event_t *event) {
+        return (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY;
+    });
+}
 
+void XProbe::watch(xcb_window_t window)
+{
+    const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
+}
+
+qint64 XProbe::cardinal(xcb_window_t window, const QByteArray &name)
+{
+    const auto property = reply(xcb_get_property_reply(connection,
+        xcb_get_property(connection, false, window, atom(name), XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    return property && property->value_len == 1
+        ? *static_cast<quint32 *>(xcb_get_property_value(property.get()))
+        : -1;
+}
+
+bool XProbe::waitForCardinal(xcb_window_t window, const QByteArray &name, quint32 value, int timeoutMs)
+{
+    // Each change comes as an event; the value is asked after it, and once before the first.
+    return cardinal(window, name) == value ||
+        readEvents(timeoutMs, [&](const xcb_generic_event_t *) { return cardinal(window, name) == value; });
+}
+
+QList<quint32> XProbe::changesUntilUnmapped(xcb_window_t window, const QByteArray &name, int timeoutMs)
+{
+    QList<quint32> times;
+    const xcb_atom_t property = atom(name);
+    const bool unmapped = readEvents(timeoutMs, [&](const xcb_generic_event_t *event) {
+        const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->window == window &&
+            change->atom == property)
+            times.append(change->time);
+        return (event->response_type & 0x7f) == XCB_UNMAP_NOTIFY &&
+            reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == window;
+    });
+    return unmapped ? times : QList<quint32>();
+}
+
+bool XProbe::readEvents(int timeoutMs, const std::function<bool(const xcb_generic_event_t *)> &done)
+{
     const QDeadlineTimer deadline(timeoutMs);
     pollfd descriptor = {xcb_get_file_descriptor(connection), POLLIN, 0};
     while (!deadline.hasExpired()) {
         while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            const bool answered = (event->response_type & 0x7f) == XCB_SELECTION_NOTIFY;
+            const bool finished = done(event);
             std::free(event);
-            if (answered)
+            if (finished)
                 return true;
         }
         if (xcb_connection_has_error(connection))

@@ -8,6 +8,8 @@
 
 #include <xcb/xcb.h>
 
+#include <functional>
+
 // A connection of the test's own to the X server, to look at the overlay from outside and to
 // talk to it as another client would.
 class XProbe
@@ -52,7 +54,22 @@ public:
     // returns true the server has seen everything the owner did about events sent before.
     bool syncWithOwner(const QByteArray &selection, int timeoutMs);
 
+    // Asks for another client's window's property changes and unmapping, which the calls below read.
+    void watch(xcb_window_t window);
+    // The window's 32-bit property as the server has it now; -1 where it has none.
+    qint64 cardinal(xcb_window_t window, const QByteArray &name);
+    // Waits, without running the caller's event loop, until the watched window's property has the
+    // value; false when it does not within the time.
+    bool waitForCardinal(xcb_window_t window, const QByteArray &name, quint32 value, int timeoutMs);
+    // The server times (ms) of the watched window's changes of the property until it is unmapped;
+    // empty when it is not unmapped within the time.
+    QList<quint32> changesUntilUnmapped(xcb_window_t window, const QByteArray &name, int timeoutMs);
+
 private:
+    // Hands the events that come within the time to the function until it returns true; false when
+    // none did by then.
+    bool readEvents(int timeoutMs, const std::function<bool(const xcb_generic_event_t *)> &done);
+
     int screen = 0;
     xcb_connection_t *connection;
     xcb_window_t rootWindow = XCB_WINDOW_NONE;
