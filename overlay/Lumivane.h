@@ -15,6 +15,7 @@ class QProcess;
 class QVariantAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
+class ScreenReaderNotice;
 class SystemTray;
 class WindowFade;
 class WindowShape;
@@ -98,6 +99,9 @@ private:
 
     // The window cut to the ring's outer edge where nothing composites it.
     WindowShape *shape;
+
+    // What screen readers hear of the overlay.
+    ScreenReaderNotice *notice;
 
     // The device pixel ratio the mode icons were loaded for.
     qreal imageRatio = 0;

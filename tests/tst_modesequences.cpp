@@ -96,14 +96,19 @@ void tst_ModeSequences::dispatch_data()
     QTest::addColumn<bool>("handled");
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("pulse");
-    QTest::newRow("zero") << 0 << report(0) << true << 0 << false;
-    QTest::newRow("mode 0 again never recolours") << 0 << report(0, 9, 9, 9) << true << 0 << false;
-    QTest::newRow("repeated mode recolours") << 2 << report(2, 0, 255, 0) << true << 2 << true;
-    QTest::newRow("new mode ignores colour") << 1 << report(2, 255, 0, 0) << true << 2 << false;
-    QTest::newRow("mode 3") << 0 << report(3, 1, 2, 3) << true << 3 << false;
-    QTest::newRow("mode 4 ignored") << 1 << report(4, 1, 2, 3) << false << 1 << false;
-    QTest::newRow("mode 255 ignored") << 2 << report(255, 255, 255, 255) << false << 2 << false;
-    QTest::newRow("all ones") << 0 << 0xFFFFFFFFu << false << 0 << false;
+    // The name a screen reader reads for the overlay afterwards.
+    QTest::addColumn<QString>("name");
+    const QString loop = QStringLiteral("幻彩");
+    const QString horse = QStringLiteral("跑马");
+    const QString breath = QStringLiteral("呼吸");
+    QTest::newRow("zero") << 0 << report(0) << true << 0 << false << loop;
+    QTest::newRow("mode 0 again never recolours") << 0 << report(0, 9, 9, 9) << true << 0 << false << loop;
+    QTest::newRow("repeated mode recolours") << 2 << report(2, 0, 255, 0) << true << 2 << true << breath;
+    QTest::newRow("new mode ignores colour") << 1 << report(2, 255, 0, 0) << true << 2 << false << breath;
+    QTest::newRow("mode 3") << 0 << report(3, 1, 2, 3) << true << 3 << false << QStringLiteral("常亮");
+    QTest::newRow("mode 4 ignored") << 1 << report(4, 1, 2, 3) << false << 1 << false << horse;
+    QTest::newRow("mode 255 ignored") << 2 << report(255, 255, 255, 255) << false << 2 << false << breath;
+    QTest::newRow("all ones") << 0 << 0xFFFFFFFFu << false << 0 << false << loop;
 }
 
 void tst_ModeSequences::dispatch()
@@ -113,6 +118,7 @@ void tst_ModeSequences::dispatch()
     QFETCH(bool, handled);
     QFETCH(int, mode);
     QFETCH(bool, pulse);
+    QFETCH(QString, name);
     Lumivane window;
     if (startMode != 0) {
         window.receiveReport(report(startMode));
@@ -121,6 +127,7 @@ void tst_ModeSequences::dispatch()
     const QColor colourBefore = window.ringWidget->ringColor;
     QCOMPARE(window.receiveReport(parameter), handled);
     QCOMPARE(window.currentMode, mode);
+    QCOMPARE(window.accessibleName(), name);
     QCOMPARE(window.ringWidget->pulseGroup->state() == QAbstractAnimation::Running, pulse);
     if (pulse) {
         QCOMPARE(window.ringWidget->ringColor.rgb(),
