@@ -4,8 +4,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <oleauto.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <oleauto.h>
 
 namespace {
 
