@@ -1,13 +1,12 @@
 #!/usr/bin/python3
-"""An AT-SPI client as a screen reader is one: it listens for what one program shows.
+"""An AT-SPI client as a screen reader is one, listening to one program.
 
     client.py PID
 
-Finds the program with process id PID on the accessibility bus and writes, one line each:
-  object ROLE CHILDREN NAME     every accessible object directly under the program, then "ready";
-  showing DETAIL ROLE NAME      each object:state-changed:showing event of the program, with the
-                                source's role and name as the client reads them on arrival.
-A line "tree" on standard input writes the objects again, then "ready".
+Writes, one line each: for every accessible object directly under the program with process id PID,
+"object ROLE CHILDREN NAME", then "ready" ("missing" while the program is not on the bus), at start
+and for each line "tree" on standard input; for each object:state-changed:showing event of the
+program, "showing DETAIL ROLE NAME", the name as read on the event's arrival.
 """
 
 import sys
@@ -25,54 +24,38 @@ def say(*words):
     print(*words, flush=True)
 
 
-def program():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for application in desktop:
-        if application is not None and application.get_process_id() == pid:
-            return application
-    return None
+def role(node):
+    return node.getRoleName().replace(" ", "-")
 
 
 def write_tree():
-    application = program()
-    if application is None:
-        say("missing")
-        return
-    for node in application:
-        say("object", node.getRoleName().replace(" ", "-"), node.childCount, node.name)
-    say("ready")
-
-
-def on_showing(event):
-    source = event.source
-    try:
-        if source.get_process_id() != pid:
+    for application in pyatspi.Registry.getDesktop(0):
+        if application is not None and application.get_process_id() == pid:
+            for node in application:
+                say("object", role(node), node.childCount, node.name)
+            say("ready")
             return
-        say("showing", event.detail1, source.getRoleName().replace(" ", "-"), source.name)
-    except GLib.Error as error:
-        say("error", error.message)
+    say("missing")
 
 
 def on_input(channel, condition):
-    line = sys.stdin.readline()
-    if not line:
+    if not sys.stdin.readline():
         pyatspi.Registry.stop()
         return False
-    if line.strip() == "tree":
-        write_tree()
+    write_tree()
     return True
 
 
-def on_name(event):
-    pass
+def on_showing(event):
+    if event.source.get_process_id() == pid:
+        say("showing", event.detail1, role(event.source), event.source.name)
 
 
 pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
-# As screen readers do: the program then sends its name changes, which keep the names the client
-# holds up to date.
-pyatspi.Registry.registerEventListener(on_name, "object:property-change:accessible-name")
-# The tree is read from the program after the listener is known: by then the program has heard of
-# the listener too, and sends the events it asks for.
+# As screen readers do: the program then sends its name changes, which keep the client's names
+# up to date.
+pyatspi.Registry.registerEventListener(lambda event: None, "object:property-change:accessible-name")
+# Read after the listeners are known: by then the program has heard of them too.
 write_tree()
 GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP, on_input)
 pyatspi.Registry.start()
