@@ -4,6 +4,10 @@
 #include "support/OverlayProcess.h"
 #include "support/OverlaySteps.h"
 
+#include "widgets/iconlabel.h"
+
+#include <QDir>
+#include <QLabel>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSettings>
@@ -23,6 +27,48 @@ HWND handleOf(const Lumivane &window)
     return reinterpret_cast<HWND>(window.internalWinId());
 }
 
+template<typename Function>
+Function resolve(HMODULE library, const char *name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+// What the stand-in for UIAutomationCore.dll (tests/fakes/uiautomationcore_win.cpp) recorded.
+class UiaStandIn
+{
+public:
+    explicit UiaStandIn(HMODULE library)
+        : count(resolve<int (*)()>(library, "standInNotificationCount"))
+        , notification(resolve<NotificationFunction>(library, "standInNotification"))
+        , references(resolve<long (*)()>(library, "standInProviderReferences"))
+    {
+    }
+
+    bool isValid() const { return count && notification && references; }
+    int notifications() const { return count(); }
+    long providerReferences() const { return references(); }
+    // One notification as "kind processing text activity-id", and the window it was raised for.
+    QString describe(int index, HWND *window) const
+    {
+        int kind = -1;
+        int processing = -1;
+        const wchar_t *text = nullptr;
+        const wchar_t *activityId = nullptr;
+        if (!notification(index, window, &kind, &processing, &text, &activityId))
+            return {};
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(kind)
+            .arg(processing)
+            .arg(QString::fromWCharArray(text), QString::fromWCharArray(activityId));
+    }
+
+private:
+    using NotificationFunction = bool (*)(int, HWND *, int *, int *, const wchar_t **, const wchar_t **);
+    int (*count)();
+    NotificationFunction notification;
+    long (*references)();
+};
+
 } // namespace
 
 class tst_OverlayWin : public QObject
@@ -40,6 +86,8 @@ private Q_SLOTS:
     void fadeOutHides();
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
+    void announcedWithoutNotificationEvent();
+    void announcedToUiAutomation();
 
 private:
     AnimationClock clock;
@@ -195,3 +243,62 @@ void tst_OverlayWin::paintedOnScreen()
 
 QTEST_MAIN(tst_OverlayWin)
 #include "tst_overlay_win.moc"
+
+void tst_OverlayWin::announcedWithoutNotificationEvent()
+{
+    if (qEnvironmentVariableIsSet("LUMIVANE_UIA_STAND_IN"))
+        QSKIP("the stand-in is the system's library in this run");
+    Lumivane window;
+    QVERIFY(window.receiveReport(0x01000000));
+    finishFade(window, clock);
+    // The overlay looked for the system's library once it was on screen; Wine's has no
+    // notification event, and the overlay plays on as before.
+    QTRY_VERIFY(GetModuleHandleW(L"UIAutomationCore.dll"));
+    const HMODULE library = GetModuleHandleW(L"UIAutomationCore.dll");
+    QVERIFY(GetProcAddress(library, "UiaHostProviderFromHwnd"));
+    if (GetProcAddress(library, "UiaRaiseNotificationEvent"))
+        QSKIP("this Wine has the notification event: tst_overlay_win_announce covers it");
+    QVERIFY(IsWindowVisible(handleOf(window)));
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(window.receiveReport(0x02000000));
+    QCOMPARE(window.currentMode, 2);
+    clock.advance(1000);
+    QCOMPARE(window.breathLabel->getAlpha(), 1.0);
+    QCOMPARE(window.accessibleName(), QStringLiteral("呼吸"));
+}
+
+void tst_OverlayWin::announcedToUiAutomation()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_UIA_STAND_IN"))
+        QSKIP("the stand-in would stand for the system's library in every later case: "
+              "tst_overlay_win_announce");
+    // Loaded first, it is the library the overlay finds under the system's name.
+    const QString path = QDir::toNativeSeparators(QStringLiteral(LUMIVANE_UIA_STAND_IN));
+    const HMODULE library = LoadLibraryW(reinterpret_cast<const wchar_t *>(path.utf16()));
+    QVERIFY2(library, qPrintable(path));
+    const UiaStandIn standIn(library);
+    QVERIFY(standIn.isValid());
+
+    Lumivane window;
+    const HWND hwnd = handleOf(window);
+    // From hidden: heard once the window is on screen.
+    QVERIFY(window.receiveReport(0x01000000));
+    QTRY_COMPARE(standIn.notifications(), 1);
+    // Kind "other", processing "most recent", the caption, and the untranslated activity id
+    // (as in accessibility/ScreenReaderNotice_win.cpp).
+    HWND raisedFor = nullptr;
+    QCOMPARE(standIn.describe(0, &raisedFor), QStringLiteral("4 3 跑马 Lumivane.ModeShown"));
+    QCOMPARE(raisedFor, hwnd);
+    finishFade(window, clock);
+    // While shown: heard at once; a colour is not heard.
+    QVERIFY(window.receiveReport(0x02000000));
+    QCOMPARE(standIn.notifications(), 2);
+    QCOMPARE(standIn.describe(1, &raisedFor), QStringLiteral("4 3 呼吸 Lumivane.ModeShown"));
+    QVERIFY(window.receiveReport(0x020000FF));
+    QCoreApplication::processEvents();
+    QCOMPARE(standIn.notifications(), 2);
+    QVERIFY(window.receiveReport(0x03000000));
+    QCOMPARE(standIn.describe(2, &raisedFor), QStringLiteral("4 3 常亮 Lumivane.ModeShown"));
+    // Every provider handed out was given back.
+    QCOMPARE(standIn.providerReferences(), 0L);
+}
