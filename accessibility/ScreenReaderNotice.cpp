@@ -35,11 +35,6 @@ ScreenReaderNotice::ScreenReaderNotice(QWidget *window, const QString &caption)
     }();
     Q_UNUSED(factoryInstalled)
     noticeWindows().append(window);
-    // Qt keeps each object's interface once made; one made for the window before this notice
-    // existed (by an event of its construction) would stand in for the notification for good.
-    QAccessibleInterface *made = QAccessible::queryAccessibleInterface(window);
-    if (made && made->role() != QAccessible::Notification)
-        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     window->setAccessibleName(caption);
     window->installEventFilter(this);
 }

@@ -13,7 +13,8 @@ class QWidget;
 class ScreenReaderNotice : public QObject
 {
 public:
-    // The window shows `caption` to begin with.
+    // The window shows `caption` to begin with. Made before a reader can ask for the window (before
+    // the event loop runs): Qt keeps the interface it first makes for an object.
     ScreenReaderNotice(QWidget *window, const QString &caption);
     ~ScreenReaderNotice() override;
 
