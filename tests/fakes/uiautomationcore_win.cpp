@@ -1,12 +1,11 @@
 // A stand-in for the system's UIAutomationCore.dll, with the notification event that Wine's own
 // lacks: it hands out a host provider of its own for any window and records each notification
-// raised on it, for the test to read back through the functions at the end.
+// raised on it, which the test reads back through the standIn* functions.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <oleauto.h>
 
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -15,13 +14,8 @@ class HostProvider final : public IUnknown
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void **object) override
     {
-        if (id != IID_IUnknown) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = this;
-        AddRef();
-        return S_OK;
+        *object = id == IID_IUnknown ? this : nullptr;
+        return *object ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++references); }
     ULONG STDMETHODCALLTYPE Release() override { return ULONG(--references); }
@@ -30,22 +24,9 @@ public:
     long references = 0;
 };
 
-struct Notification
-{
-    HWND window;
-    int kind;
-    int processing;
-    std::wstring text;
-    std::wstring activityId;
-};
-
 HostProvider provider;
-std::vector<Notification> notifications;
-
-std::wstring fromBstr(BSTR text)
-{
-    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-}
+// One line per notification: kind, processing, text and activity id.
+std::wstring notifications;
 
 } // namespace
 
@@ -53,8 +34,6 @@ extern "C" {
 
 __declspec(dllexport) HRESULT WINAPI UiaHostProviderFromHwnd(HWND window, IUnknown **result)
 {
-    if (!result)
-        return E_INVALIDARG;
     provider.window = window;
     provider.AddRef();
     *result = &provider;
@@ -66,28 +45,20 @@ __declspec(dllexport) HRESULT WINAPI
 {
     if (element != &provider)
         return E_INVALIDARG;
-    notifications.push_back({provider.window, kind, processing, fromBstr(text), fromBstr(activityId)});
+    notifications += std::to_wstring(kind) + L' ' + std::to_wstring(processing) + L' ' +
+        std::wstring(text, SysStringLen(text)) + L' ' + std::wstring(activityId, SysStringLen(activityId)) +
+        L'\n';
     return S_OK;
 }
 
-// What the test reads: how many notifications came, one of them, and the provider's references.
-__declspec(dllexport) int standInNotificationCount()
+__declspec(dllexport) const wchar_t *standInNotifications()
 {
-    return int(notifications.size());
+    return notifications.c_str();
 }
 
-__declspec(dllexport) bool standInNotification(
-    int index, HWND *window, int *kind, int *processing, const wchar_t **text, const wchar_t **activityId)
+__declspec(dllexport) HWND standInWindow()
 {
-    if (index < 0 || index >= int(notifications.size()))
-        return false;
-    const Notification &notification = notifications[size_t(index)];
-    *window = notification.window;
-    *kind = notification.kind;
-    *processing = notification.processing;
-    *text = notification.text.c_str();
-    *activityId = notification.activityId.c_str();
-    return true;
+    return provider.window;
 }
 
 __declspec(dllexport) long standInProviderReferences()
