@@ -5,8 +5,8 @@
 
 Writes, one line each: for every accessible object directly under the program with process id PID,
 "object ROLE CHILDREN NAME", then "ready" ("missing" while the program is not on the bus), at start
-and for each line "tree" on standard input; for each object:state-changed:showing event of the
-program, "showing DETAIL ROLE NAME", the name as read on the event's arrival.
+and for each line "tree" on standard input; for each object:state-changed:showing event of one of
+the program's windows, "showing DETAIL ROLE NAME", the name as read on the event's arrival.
 """
 
 import sys
@@ -47,7 +47,9 @@ def on_input(channel, condition):
 
 
 def on_showing(event):
-    if event.source.get_process_id() == pid:
+    # Only the program's windows: its icons and captions send their own as a window shows and
+    # hides, which readers pass over for their roles.
+    if event.source.get_process_id() == pid and event.source.parent.get_role() == pyatspi.ROLE_APPLICATION:
         say("showing", event.detail1, role(event.source), event.source.name)
 
 
