@@ -49,20 +49,24 @@ private:
 void tst_Accessibility::initTestCase()
 {
     QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run through tests/with-system-bus.sh --session");
+    // All find this test's bus, never one a desktop around the test names.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
+    environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
+    busLauncher.setProcessEnvironment(environment);
     busLauncher.start(QStringLiteral(ATSPI_BUS_LAUNCHER), {QStringLiteral("--launch-immediately")});
     QTRY_VERIFY_WITH_TIMEOUT(
         QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")),
         30000);
-    // The bus itself, started when asked for (the desktop's session asks at once).
+    // Answered once the accessibility bus itself runs.
     QVERIFY(QDBusConnection::sessionBus()
                 .call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
                     QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
                     QStringLiteral("GetAddress")))
                 .type() == QDBusMessage::ReplyMessage);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
-    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
     QVERIFY(overlay.start(environment));
+    reader.setProcessEnvironment(environment);
     reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     reader.start(QStringLiteral(LUMIVANE_TEST_PYTHON),
         {QStringLiteral(ATSPI_CLIENT), QString::number(overlay.process.processId())});
