@@ -2,6 +2,7 @@
 
 #include "HeapTrim.h"
 #include "PrimaryScreenWatch.h"
+#include "accessibility/ScreenReaderNotice.h"
 #include "channel/ModeChannel.h"
 #include "channel/ModeReport.h"
 #include "channel/ModeReportLog.h"
@@ -97,6 +98,7 @@ Lumivane::Lumivane(QWidget *parent)
     createIndicators();
     useImagesFor(screenWatch->devicePixelRatio());
     prepareCaptions();
+    notice = new ScreenReaderNotice(this, loopLabel->textLabel->text());
     // Placed again whenever the screen changes, also while shown: a window left where the old
     // screen had its centre may lie outside the new one. A screen of another density gets
     // images of its own.
@@ -282,6 +284,9 @@ bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
 
 void Lumivane::playModeChange(int mode)
 {
+    // Told before the window shows, so that it never comes on screen under the caption before.
+    const iconlabel *const shown[] = {loopLabel, horseLabel, breathLabel, brightLabel};
+    notice->announce(shown[mode]->textLabel->text());
     if (isHiddenOrHiding())
         showapp();
 

@@ -16,6 +16,7 @@ class QProcess;
 class QVariantAnimation;
 class QSequentialAnimationGroup;
 class QTimer;
+class ScreenReaderNotice;
 class SystemTray;
 class WindowFade;
 class WindowShape;
@@ -103,6 +104,9 @@ private:
 
     // The window cut to the ring's outer edge where nothing composites it.
     WindowShape *shape;
+
+    // What screen readers hear of the overlay.
+    ScreenReaderNotice *notice;
 
     // The device pixel ratio the mode icons were loaded for.
     qreal imageRatio = 0;

@@ -29,6 +29,8 @@ packages=(
     # benchmarks (bench/run.sh): the driver watches drawing and selections, runs a private bus
     # and calls the overlay on it
     libxcb-damage0-dev dbus-daemon libdbus-1-dev
+    # accessibility tests: the desktop's accessibility bus and an AT-SPI client on it
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0
     # tray tests: a real XEmbed tray host, a real window manager, the freedesktop desktop-entry
     # validator
     trayer openbox desktop-file-utils

@@ -6,7 +6,10 @@
 #include "support/OverlayProcess.h"
 #include "support/OverlaySteps.h"
 #include "widgets/circle.h"
+#include "widgets/iconlabel.h"
 
+#include <QDir>
+#include <QLabel>
 #include <QParallelAnimationGroup>
 #include <QScopeGuard>
 #include <QScreen>
@@ -27,6 +30,12 @@ HWND handleOf(const Lumivane &window)
     return reinterpret_cast<HWND>(window.internalWinId());
 }
 
+template<typename Function>
+Function resolve(HMODULE library, const char *name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
 } // namespace
 
 class tst_OverlayWin : public QObject
@@ -45,6 +54,8 @@ private Q_SLOTS:
     void showDuringFadeOutStaysVisible();
     void paintedOnScreen();
     void withoutAnimations();
+    void announcedWithoutNotificationEvent();
+    void announcedToUiAutomation();
 
 private:
     AnimationClock clock;
@@ -227,6 +238,62 @@ void tst_OverlayWin::withoutAnimations()
     QCOMPARE(window.timer->interval(), 4000);
     fireTimer(window);
     QVERIFY(!IsWindowVisible(handleOf(window)));
+}
+
+void tst_OverlayWin::announcedWithoutNotificationEvent()
+{
+    if (qEnvironmentVariableIsSet("LUMIVANE_UIA_STAND_IN"))
+        QSKIP("the stand-in is the system's library in this run");
+    Lumivane window;
+    QVERIFY(window.receiveReport(0x01000000));
+    finishFade(window, clock);
+    // The overlay looked for the system's library once it was on screen; Wine's has no
+    // notification event, and the overlay plays on as before.
+    QTRY_VERIFY(GetModuleHandleW(L"UIAutomationCore.dll"));
+    const HMODULE library = GetModuleHandleW(L"UIAutomationCore.dll");
+    QVERIFY(GetProcAddress(library, "UiaHostProviderFromHwnd"));
+    if (GetProcAddress(library, "UiaRaiseNotificationEvent"))
+        QSKIP("this Wine has the notification event: tst_overlay_win_announce covers it");
+    QVERIFY(IsWindowVisible(handleOf(window)));
+    QCOMPARE(window.windowOpacity(), 1.0);
+    QVERIFY(window.receiveReport(0x02000000));
+    QCOMPARE(window.currentMode, 2);
+    clock.advance(1000);
+    QCOMPARE(window.breathLabel->getAlpha(), 1.0);
+    QCOMPARE(window.accessibleName(), QStringLiteral("呼吸"));
+}
+
+void tst_OverlayWin::announcedToUiAutomation()
+{
+    if (!qEnvironmentVariableIsSet("LUMIVANE_UIA_STAND_IN"))
+        QSKIP("the stand-in would stand for the system's library in every later case: "
+              "tst_overlay_win_announce");
+    // Loaded first, it is the library the overlay finds under the system's name.
+    const QString path = QDir::toNativeSeparators(QStringLiteral(LUMIVANE_UIA_STAND_IN));
+    const HMODULE library = LoadLibraryW(reinterpret_cast<const wchar_t *>(path.utf16()));
+    QVERIFY2(library, qPrintable(path));
+    const auto notifications = resolve<const wchar_t *(*)()>(library, "standInNotifications");
+    const auto standInWindow = resolve<HWND (*)()>(library, "standInWindow");
+    const auto references = resolve<long (*)()>(library, "standInProviderReferences");
+    QVERIFY(notifications && standInWindow && references);
+    const auto heard = [notifications] { return QString::fromWCharArray(notifications()); };
+
+    Lumivane window;
+    // From hidden: heard once the window is on screen, for its window. Kind "other", processing
+    // "most recent", the caption, the untranslated activity id of ScreenReaderNotice_win.cpp.
+    QVERIFY(window.receiveReport(0x01000000));
+    QTRY_COMPARE(heard(), QStringLiteral("4 3 跑马 Lumivane.ModeShown\n"));
+    QCOMPARE(standInWindow(), handleOf(window));
+    finishFade(window, clock);
+    // While shown: heard at once; a colour is not heard.
+    QVERIFY(window.receiveReport(0x02000000));
+    QVERIFY(window.receiveReport(0x020000FF));
+    QCoreApplication::processEvents();
+    QVERIFY(window.receiveReport(0x03000000));
+    QCOMPARE(heard().count(QLatin1Char('\n')), 3);
+    QVERIFY(heard().endsWith(QStringLiteral("\n4 3 呼吸 Lumivane.ModeShown\n4 3 常亮 Lumivane.ModeShown\n")));
+    // Every provider handed out was given back.
+    QCOMPARE(references(), 0L);
 }
 
 QTEST_MAIN(tst_OverlayWin)
