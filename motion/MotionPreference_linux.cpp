@@ -1,6 +1,6 @@
 #include "MotionPreference.h"
 
-#include "channel/SessionBus.h"
+#include "sessionbus/SessionBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

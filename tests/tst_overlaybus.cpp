@@ -552,9 +552,10 @@ void tst_OverlayBus::onSway()
     }
     // A companion that records its starts, where the program looks for it.
     const QString companions = home.path() + QStringLiteral("/companions");
-    QVERIFY(QFile::copy(
-        QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION), home.path() + QStringLiteral("/bin/gattlink")));
+    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION),
+        QFileInfo(program).path() + QStringLiteral("/gattlink")));
     environment.insert(QStringLiteral("GATTLINK_RECORD"), companions);
+    programEnvironment.insert(QStringLiteral("GATTLINK_RECORD"), companions);
     QProcess bus;
     if (!xwayland) {
         start(bus,
@@ -623,13 +624,13 @@ void tst_OverlayBus::onSway()
 
     QElapsedTimer sinceStart;
     sinceStart.start();
-    QProcess second;
-    start(second, {home.path() + QStringLiteral("/bin/lumivane"), QStringLiteral("-s")}, environment);
-    QVERIFY(second.waitForFinished(20000));
+    QProcess secondStart;
+    start(secondStart, {program, QStringLiteral("-s")}, environment);
+    QVERIFY(secondStart.waitForFinished(20000));
     qInfo("The second start ended after %lld ms", sinceStart.elapsed());
-    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.exitCode(), 0);
-    QCOMPARE(second.readAllStandardError(), QByteArray());
+    QCOMPARE(secondStart.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(secondStart.exitCode(), 0);
+    QCOMPARE(secondStart.readAllStandardError(), QByteArray());
     QFile record(companions);
     QVERIFY(record.open(QIODevice::ReadOnly));
     QCOMPARE(record.readAll().count("start "), 1);
