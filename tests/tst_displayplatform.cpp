@@ -6,8 +6,10 @@
 
 namespace {
 
-const char *const Variables[] = {
-    "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR"};
+const char Decorations[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
+
+const char *const Variables[] = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DISPLAY",
+    "XDG_RUNTIME_DIR", "QT_WAYLAND_SHELL_INTEGRATION", Decorations};
 
 // A null array stands for an unset variable, an empty one for a variable set to "".
 QByteArray variable(const char *name)
@@ -36,6 +38,8 @@ private Q_SLOTS:
     void cleanup();
     void choice_data();
     void choice();
+    void decorations_data();
+    void decorations();
 
 private:
     QList<QByteArray> saved;
@@ -122,6 +126,46 @@ void tst_DisplayPlatform::choice()
     QCOMPARE(variable("QT_QPA_PLATFORM").isNull(), platform.isNull());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
+}
+
+void tst_DisplayPlatform::decorations_data()
+{
+    QTest::addColumn<QByteArray>("platform");
+    QTest::addColumn<QByteArray>("users");
+    QTest::addColumn<QByteArray>("whileStarting");
+
+    const QByteArray unset;
+    QTest::newRow("wayland") << QByteArray("wayland") << unset << QByteArray("1");
+    QTest::newRow("wayland, the user's own value")
+        << QByteArray("wayland") << QByteArray("0") << QByteArray("0");
+    QTest::newRow("xcb") << QByteArray("xcb") << unset << unset;
+    QTest::newRow("offscreen") << QByteArray("offscreen") << unset << unset;
+}
+
+// Window decorations off on Wayland, where asking for them loads the OpenGL stack, from the choice
+// until the first window is exposed: Qt reads the variable as it shows that window.
+void tst_DisplayPlatform::decorations()
+{
+    QFETCH(QByteArray, platform);
+    QFETCH(QByteArray, users);
+    QFETCH(QByteArray, whileStarting);
+
+    setVariable("QT_QPA_PLATFORM", platform);
+    // A shell the user chose: taken without asking a compositor.
+    qputenv("QT_WAYLAND_SHELL_INTEGRATION", "xdg-shell");
+    setVariable(Decorations, users);
+    QByteArray program("lumivane");
+    char *argv[] = {program.data(), nullptr};
+
+    QVERIFY(DisplayPlatform::chooseBeforeApplication(1, argv));
+    QCOMPARE(variable(Decorations), whileStarting);
+    DisplayPlatform::restoreEnvironment();
+    QCOMPARE(variable("QT_QPA_PLATFORM"), platform);
+    QCOMPARE(variable(Decorations), whileStarting);
+    QExposeEvent exposed {QRegion()};
+    QCoreApplication::sendEvent(this, &exposed);
+    QCOMPARE(variable(Decorations), users);
+    QCOMPARE(variable(Decorations).isNull(), users.isNull());
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayPlatform)

@@ -16,7 +16,8 @@ bool chooseBeforeApplication(int argc, char *argv[]);
 void sayWhichDisplay();
 
 // Called once the application object exists: puts QT_QPA_PLATFORM back as it was, so that the
-// processes the program starts inherit the user's environment.
+// processes the program starts inherit the user's environment. What Qt reads only as it shows its
+// first window (QT_WAYLAND_DISABLE_WINDOWDECORATION on Wayland) goes back once a window is exposed.
 void restoreEnvironment();
 
 } // namespace DisplayPlatform

@@ -4,9 +4,13 @@
 #include "LayerShell.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QPointer>
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,6 +18,11 @@ namespace {
 
 const char PlatformVariable[] = "QT_QPA_PLATFORM";
 const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
+// Qt's Wayland platform asks, as it shows its first window, whether it could draw decorations
+// around windows, and to answer loads its EGL client-buffer integration: Mesa, LLVM and gbm, some
+// 50 MiB, for windows that are all frameless raster ones. With decorations switched off it asks
+// nothing and every window stays in shared memory. Qt reads the variable once, at that first show.
+const char DecorationVariable[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
 
 // Long enough for a compositor's answer on a loaded machine, short enough not to be felt at login.
 constexpr int WaylandQueryMs = 250;
@@ -25,17 +34,60 @@ struct Saved
     const char *name;
     bool wasSet;
     QByteArray value;
+    // Read by Qt only when it shows its first window, not as the application object is made.
+    bool untilShown;
 };
 std::vector<Saved> saved;
 
 // Which display was taken, and why.
 QByteArray choice;
 
-void setForApplication(const char *name, const char *value)
+void setForApplication(const char *name, const char *value, bool untilShown = false)
 {
-    saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name), untilShown});
     qputenv(name, value);
 }
+
+// On any Wayland path; a value the user gave stays theirs.
+void drawNoDecorations()
+{
+    if (!qEnvironmentVariableIsSet(DecorationVariable))
+        setForApplication(DecorationVariable, "1", true);
+}
+
+// Puts the saved variables back, newest first: those Qt reads only at its first show as well, or
+// only the others.
+void restore(bool untilShownToo)
+{
+    for (auto variable = saved.rbegin(); variable != saved.rend(); ++variable) {
+        if (variable->untilShown && !untilShownToo)
+            continue;
+        if (variable->wasSet)
+            qputenv(variable->name, variable->value);
+        else
+            qunsetenv(variable->name);
+    }
+    saved.erase(std::remove_if(saved.begin(), saved.end(),
+                    [untilShownToo](const Saved &variable) { return untilShownToo || !variable.untilShown; }),
+        saved.end());
+}
+
+// Puts the rest back once the first window is exposed: Qt has read them by then.
+class FirstShowRestorer : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose) {
+            restore(true);
+            QCoreApplication::instance()->removeEventFilter(this);
+        }
+        return false;
+    }
+};
 
 // The value of one of Qt's own options on the command line, which Qt takes with one dash or two:
 // null when absent, empty when it ends the command line.
@@ -76,8 +128,13 @@ bool takeChosen(const QByteArray &name, const char *display)
 {
     if (name == "xcb" && !xServerAnswers(display))
         return noXServer(display);
+    if (!name.startsWith("wayland")) {
+        choice = name + ", as chosen by the user";
+        return true;
+    }
     // A shell integration the user chose stays theirs.
-    if (!name.startsWith("wayland") || !qEnvironmentVariableIsEmpty(ShellVariable)) {
+    if (!qEnvironmentVariableIsEmpty(ShellVariable)) {
+        drawNoDecorations();
         choice = name + ", as chosen by the user";
         return true;
     }
@@ -87,6 +144,7 @@ bool takeChosen(const QByteArray &name, const char *display)
             qgetenv("WAYLAND_DISPLAY").constData());
         return false;
     case LayerShell::Answer::Offered:
+        drawNoDecorations();
         LayerShell::use();
         choice = name + ", as chosen by the user: a layer surface";
         return true;
@@ -94,6 +152,7 @@ bool takeChosen(const QByteArray &name, const char *display)
     case LayerShell::Answer::Unavailable:
         break;
     }
+    drawNoDecorations();
     choice = name + ", as chosen by the user: a window the compositor places, which offers no layer shell";
     return true;
 }
@@ -115,6 +174,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
         waylandSession ? LayerShell::ask(WaylandQueryMs) : LayerShell::Answer::NoCompositor;
     if (wayland == LayerShell::Answer::Offered) {
         setForApplication(PlatformVariable, "wayland");
+        drawNoDecorations();
         LayerShell::use();
         choice = "Wayland, a layer surface: the compositor offers one";
         return true;
@@ -133,6 +193,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     }
     if (wayland == LayerShell::Answer::WithoutLayerShell) {
         setForApplication(PlatformVariable, "wayland");
+        drawNoDecorations();
         choice = "Wayland, a window the compositor places: it offers no layer shell, and no X server runs";
         return true;
     }
@@ -148,11 +209,17 @@ void DisplayPlatform::sayWhichDisplay()
 void DisplayPlatform::restoreEnvironment()
 {
     // The processes the program starts inherit the user's environment.
-    for (auto variable = saved.rbegin(); variable != saved.rend(); ++variable) {
-        if (variable->wasSet)
-            qputenv(variable->name, variable->value);
-        else
-            qunsetenv(variable->name);
+    restore(false);
+    if (saved.empty())
+        return;
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application) {
+        restore(true);
+        return;
     }
-    saved.clear();
+    // One for the application's life, watching only while something is left to put back.
+    static QPointer<FirstShowRestorer> restorer;
+    if (!restorer)
+        restorer = new FirstShowRestorer(application);
+    application->installEventFilter(restorer);
 }
