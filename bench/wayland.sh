@@ -48,7 +48,9 @@ fi
 libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
 mkdir -p "$work/bin" "$work/$libdir/lumivane/modules"
 cp "$build/app/lumivane" "$work/bin/"
-cp "$(find "$build" -name lumivane-wayland.so -print -quit)" "$work/$libdir/lumivane/modules/"
+# The tree's own module, not a copy that a test installed below it.
+cp "$(find "$build" -path "$build/tests" -prune -o -name lumivane-wayland.so -print -quit)" \
+    "$work/$libdir/lumivane/modules/"
 
 # A side: its home (instance marker, runtime folder) and its own session bus.
 prepare() {
@@ -56,9 +58,8 @@ prepare() {
     mkdir -p "$home/runtime"
     chmod 700 "$home/runtime"
     [[ ${#as_user[@]} == 0 ]] || chown -R nobody:nogroup "$home"
-    local address
-    { read -r address; read -r "bus_pid[$side]"; } < <(run_as "$side" dbus-daemon --session --fork \
-        --address="unix:path=$home/runtime/bus" --print-address=1 --print-pid=1 2>/dev/null)
+    read -r "bus_pid[$side]" < <(run_as "$side" dbus-daemon --session --fork \
+        --address="unix:path=$home/runtime/bus" --print-pid=1 2>/dev/null)
 }
 
 # The command line that runs a command as the sides' user, with that side's environment alone, in
@@ -91,8 +92,11 @@ command_for wayland
 "${command[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$work/wayland/config" >"$work/sway.log" 2>&1 &
 sway_pid=$!
+socket=
 for ((i = 0; i < 200; i++)); do
-    socket=$(cd "$work/wayland/runtime" && ls -d wayland-? 2>/dev/null | head -1) || true
+    for path in "$work/wayland/runtime"/wayland-?; do
+        [[ -S $path ]] && socket=${path##*/}
+    done
     [[ -n $socket ]] && break
     sleep 0.1
 done
@@ -183,22 +187,26 @@ for side in x11 wayland; do
     wait "${pid[$side]}" 2>/dev/null || true
 done
 
-# Report to the first frame committed: a start of its own, with libwayland's log of every request
-# (stamped in milliseconds of the real-time clock, modulo 2^32 microseconds), which costs CPU.
+# Report to the first frame committed: a start of its own, with libwayland's log of every request,
+# which costs CPU. The log's stamps (milliseconds) run on a clock of libwayland's own, read against
+# the driver's by a client that logs one request just before the report (late by its own start, a
+# few milliseconds).
 start wayland WAYLAND_DEBUG=client
 settle "${pid[wayland]}"
 mark=$(wc -l <"$work/wayland.log")
+reference_us=$(date +%s%6N)
+reference=$(run_as wayland WAYLAND_DEBUG=client wayland-info 2>&1 | sed -n 's/^\[ *\([0-9.]*\)\].*/\1/p' | head -1)
 sent_us=$(date +%s%6N)
 report wayland 0x01000000
 sleep 1
-first_frame=$(tail -n +"$((mark + 1))" "$work/wayland.log" | awk -v sent="$sent_us" '
-    /-> wl_surface@[0-9]+\.commit\(\)/ {
-        stamp = substr($1, 2) + 0
-        sent_ms = (sent % 4294967296) / 1000
-        late = stamp - sent_ms
-        if (late < 0) late += 4294967.296
-        printf "%.1f\n", late
-        exit
+first_frame=$(tail -n +"$((mark + 1))" "$work/wayland.log" |
+    awk -v reference="$reference" -v reference_us="$reference_us" -v sent_us="$sent_us" '
+    /-> wl_surface@[0-9]+\.commit\(\)/ && reference != "" {
+        stamp = $0
+        sub(/^\[ */, "", stamp)
+        sub(/\].*/, "", stamp)
+        late = stamp - reference - (sent_us - reference_us) / 1000
+        if (late >= 0) { printf "%.1f\n", late; exit }
     }')
 kill "${pid[wayland]}"
 wait "${pid[wayland]}" 2>/dev/null || true
