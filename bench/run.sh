@@ -4,8 +4,9 @@
 #   bash bench/run.sh [--build DIR] [lumivane-bench options, e.g. --runs 7 --idle-seconds 60]
 # --build DIR measures in a tree already configured with -DLUMIVANE_BUILD_BENCH=ON instead; the
 # test command runs one short pass that way: bash bench/run.sh --build build/tests --smoke
-# Measuring takes about seven minutes on two cores, a minute of it the idle window; --smoke about
-# 55 s. The figures are reported; the exit status says only whether it ran.
+# Then bench/wayland.sh measures the overlay as a layer surface on a headless sway beside the same
+# build on X11. Measuring takes about ten minutes on two cores, two of them idle windows; --smoke
+# about 75 s. The figures are reported; the exit status says only whether it ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -21,7 +22,7 @@ fi
 echo "bench: building in $build" >&2
 [[ -n $given ]] || configure_tree "$build.configure.log" "$build" -DCMAKE_BUILD_TYPE=Release \
     -DLUMIVANE_BUILD_BENCH=ON -DBUILD_TESTING=OFF
-cmake --build "$build" -j "$(nproc)" --target lumivane lumivane-floor lumivane-bench bench_paint >&2
+cmake --build "$build" -j "$(nproc)" --target lumivane lumivane-wayland lumivane-floor lumivane-bench bench_paint >&2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivane-bench.XXXXXX")
 bus_pid=
@@ -62,3 +63,14 @@ git diff --quiet HEAD -- . 2>/dev/null || commit="$commit (with uncommitted chan
 echo "Lumivane benchmarks, commit $commit, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/bench/driver/lumivane-bench" --overlay "$build/app/lumivane" --floor "$build/bench/floor/lumivane-floor" \
     --work "$work" --paint "$work/paint.csv" --icon-data "$work/data" "$@"
+
+# The layer surface beside X11, with the driver's smoke pass and idle window.
+wayland_options=()
+for ((i = 1; i <= $#; i++)); do
+    case ${!i} in
+        --smoke) wayland_options+=(--smoke) ;;
+        --idle-seconds) j=$((i + 1)); wayland_options+=(--idle-seconds "${!j}") ;;
+    esac
+done
+echo "bench: the layer surface on sway beside X11" >&2
+bash bench/wayland.sh "$build" "${wayland_options[@]}"

@@ -10,8 +10,10 @@
 
 namespace {
 
+const char Decorations[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
+
 const char *const Variables[] = {"QT_QPA_PLATFORM", "QT_WAYLAND_SHELL_INTEGRATION", "WAYLAND_DISPLAY",
-    "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR"};
+    "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR", Decorations};
 
 // A null array stands for an unset variable, an empty one for a variable set to "".
 QByteArray variable(const char *name)
@@ -40,6 +42,8 @@ private Q_SLOTS:
     void cleanup();
     void choice_data();
     void choice();
+    void decorations_data();
+    void decorations();
 
 private:
     QList<QByteArray> saved;
@@ -165,6 +169,44 @@ void tst_DisplayPlatform::choice()
         handedToWayland ? QByteArray("layer-shell;xdg-shell") : QByteArray());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
+}
+
+void tst_DisplayPlatform::decorations_data()
+{
+    QTest::addColumn<QByteArray>("platform");
+    QTest::addColumn<QByteArray>("users");
+    QTest::addColumn<QByteArray>("whileStarting");
+
+    const QByteArray unset;
+    QTest::newRow("wayland") << QByteArray("wayland") << unset << QByteArray("1");
+    QTest::newRow("wayland, the user's own value")
+        << QByteArray("wayland") << QByteArray("0") << QByteArray("0");
+    QTest::newRow("xcb") << QByteArray("xcb") << unset << unset;
+    QTest::newRow("offscreen") << QByteArray("offscreen") << unset << unset;
+}
+
+// Window decorations off on Wayland, where asking for them loads the OpenGL stack; Qt reads the
+// variable as it shows its first window, and what the program starts never sees it.
+void tst_DisplayPlatform::decorations()
+{
+    QFETCH(QByteArray, platform);
+    QFETCH(QByteArray, users);
+    QFETCH(QByteArray, whileStarting);
+
+    setVariable("QT_QPA_PLATFORM", platform);
+    // A shell the user chose: taken without asking a compositor.
+    qputenv("QT_WAYLAND_SHELL_INTEGRATION", "xdg-shell");
+    setVariable(Decorations, users);
+    QByteArray program("lumivane");
+    char *argv[] = {program.data(), nullptr};
+
+    StartEnvironment::retake();
+    QVERIFY(DisplayPlatform::chooseBeforeApplication(1, argv));
+    QCOMPARE(variable(Decorations), whileStarting);
+    // What the program starts sees the user's value, or none.
+    const QProcessEnvironment children = StartEnvironment::forChildren();
+    QCOMPARE(children.contains(QLatin1String(Decorations)), !users.isNull());
+    QCOMPARE(children.value(QLatin1String(Decorations)).toLocal8Bit(), users);
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayPlatform)

@@ -1,8 +1,11 @@
 #include "channel/ChannelNames.h"
+#include "support/HeadlessSway.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -12,13 +15,15 @@
 
 // What the running program has loaded once it has shown itself and its tray icon: nothing of the
 // OpenGL stack it never draws with, and no image plugin for the PNG images of its own bundle. In
-// a session that names no bus, it has started none.
+// a session that names no bus, it has started none. The same once it has shown itself as a layer
+// surface on sway.
 class tst_Footprint : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
+    void onSway();
     void notMapped_data();
     void notMapped();
     void cleanupTestCase();
@@ -28,6 +33,9 @@ private:
     QProcess trayHost;
     OverlayProcess overlay;
     QByteArray mapped;
+    HeadlessSway sway;
+    QProcess onWayland;
+    QByteArray mappedOnWayland;
 };
 
 void tst_Footprint::initTestCase()
@@ -65,19 +73,64 @@ void tst_Footprint::initTestCase()
         xcb_window_t(XCB_WINDOW_NONE));
 }
 
+// Run before the rows, as a test function of its own: the X11 start above has to be over first.
+void tst_Footprint::onSway()
+{
+    QVERIFY2(sway.start(), "sway does not start: run scripts/install-deps.sh");
+    const QImage bare = sway.screen();
+    QVERIFY(!bare.isNull());
+    // The program and its Wayland module where an installed program finds it, in a folder that
+    // the compositor's user can read: the build tree may lie in a folder of root's alone.
+    const QString home = sway.environment().value(QStringLiteral("HOME"));
+    const QString program = home + QStringLiteral("/bin/lumivane");
+    const QString module = QDir::cleanPath(home + QStringLiteral("/bin/" LUMIVANE_MODULE_FROM_PROGRAM));
+    QVERIFY(QDir().mkpath(QFileInfo(program).path()) && QDir().mkpath(QFileInfo(module).path()));
+    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_PROGRAM_BUILT), program));
+    QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_MODULE_BUILT), module));
+    onWayland.setProcessChannelMode(QProcess::ForwardedChannels);
+    sway.launch(onWayland, {program, QStringLiteral("-s")});
+    // Shown: the overlay's square of the screen no longer looks as it did.
+    const auto shown = [&] {
+        const QImage screen = sway.screen();
+        return !screen.isNull() && screen.copy(552, 312, 176, 176) != bare.copy(552, 312, 176, 176);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(shown(), 30000);
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(onWayland.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    mappedOnWayland = maps.readAll();
+    QVERIFY(mappedOnWayland.contains("libqwayland-generic"));
+    QVERIFY(mappedOnWayland.contains("liblayer-shell"));
+    onWayland.terminate();
+    QVERIFY(onWayland.waitForFinished(20000));
+}
+
 void tst_Footprint::notMapped_data()
 {
     QTest::addColumn<QByteArray>("library");
-    QTest::newRow("GLX integration plugin") << QByteArray("libqxcb-glx-integration");
-    QTest::newRow("Mesa's GLX") << QByteArray("libGLX_mesa");
-    QTest::newRow("DRI driver") << QByteArray("_dri.so");
-    QTest::newRow("image plugins") << QByteArray("/imageformats/");
+    QTest::addColumn<bool>("wayland");
+    const QList<QPair<const char *, QByteArray>> libraries {
+        {"GLX integration plugin", "libqxcb-glx-integration"},
+        {"Mesa's GLX", "libGLX_mesa"},
+        {"Mesa's EGL", "libEGL_mesa"},
+        {"EGL", "libEGL"},
+        {"DRI driver", "_dri.so"},
+        {"LLVM", "libLLVM"},
+        {"gbm", "libgbm"},
+        {"Qt's Wayland EGL plugin", "wayland-egl"},
+        {"image plugins", "/imageformats/"},
+    };
+    for (const bool wayland : {false, true}) {
+        for (const auto &library : libraries)
+            QTest::addRow("%s, %s", wayland ? "layer surface" : "X11", library.first)
+                << library.second << wayland;
+    }
 }
 
 void tst_Footprint::notMapped()
 {
     QFETCH(QByteArray, library);
-    QVERIFY2(!mapped.contains(library), library.constData());
+    QFETCH(bool, wayland);
+    QVERIFY2(!(wayland ? mappedOnWayland : mapped).contains(library), library.constData());
 }
 
 void tst_Footprint::cleanupTestCase()

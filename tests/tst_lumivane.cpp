@@ -3,6 +3,7 @@
 #include "support/MessageCapture.h"
 #include "support/OverlaySteps.h"
 #include "support/OwnSlots.h"
+#include "support/PaintCounter.h"
 #include "widgets/circle.h"
 #include "widgets/iconlabel.h"
 #include "widgets/ring.h"
@@ -60,6 +61,7 @@ private Q_SLOTS:
     void showDuringFadeOutKeepsWindow();
     void timerHidesAndSleeps();
     void paintedFade();
+    void paintedFadeOutHoldsStill();
     void showReturnsRingToRest();
     void trayActivation_data();
     void trayActivation();
@@ -265,6 +267,38 @@ void tst_Lumivane::paintedFade()
     QCOMPARE(fade.opacity(), 0.78);
     clock.advance(250);
     QCOMPARE(fade.opacity(), 1.0);
+}
+
+// A fade-out, where nothing in the window moves, shows one picture of the window at each frame's
+// opacity: the same pixels on screen, and nothing beneath painted again.
+void tst_Lumivane::paintedFadeOutHoldsStill()
+{
+    QWidget window;
+    window.setWindowFlags(Qt::FramelessWindowHint);
+    window.setAttribute(Qt::WA_TranslucentBackground);
+    window.resize(40, 40);
+    QWidget content(&window);
+    content.setGeometry(0, 0, 40, 40);
+    content.setAutoFillBackground(true);
+    content.setPalette(QPalette(QColor(0, 255, 0)));
+    WindowFade fade(&window, WindowFade::Method::Painted);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    fade.to(0.0, 250)->start(QAbstractAnimation::DeleteWhenStopped);
+    PaintCounter counter {&content};
+    for (const int ms : {50, 75, 70}) {
+        clock.advance(ms);
+        window.repaint();
+        // X keeps a translucent window's pixels as they are, their colour scaled by their alpha.
+        QCOMPARE(qGreen(screenUnder(window).pixel(20, 20)), qRound(fade.opacity() * 255));
+    }
+    QCOMPARE(counter.paints(&content), 0);
+    // Content that moves again is painted again.
+    fade.to(1.0, 250)->start(QAbstractAnimation::DeleteWhenStopped);
+    clock.advance(50);
+    window.repaint();
+    QVERIFY(counter.paints(&content) > 0);
 }
 
 void tst_Lumivane::showReturnsRingToRest()

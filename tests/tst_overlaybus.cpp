@@ -383,6 +383,11 @@ void tst_OverlayBus::waylandPlatform()
     QTRY_COMPARE(nameOwner(), qint64(onWayland.process.processId()));
     QCOMPARE(busctlReport("0x02ff0000"), QByteArray("b true\n"));
     QTRY_VERIFY(onWayland.wroteLines({"mode: 2 ,R: 255 ,G: 0 ,B: 0"}));
+    // Shown, and drawn in shared memory: neither Qt's EGL integration nor Mesa loaded.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(onWayland.process.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(!mapped.contains("libEGL") && !mapped.contains("wayland-egl"), "Qt's EGL integration is loaded");
     QVERIFY2(onWayland.stop(), onWayland.errorOutput().constData());
     QVERIFY2(!onWayland.errorOutput().contains("does not support setting window opacity"),
         onWayland.errorOutput().constData());

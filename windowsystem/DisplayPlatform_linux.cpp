@@ -18,6 +18,11 @@ namespace {
 
 const char PlatformVariable[] = "QT_QPA_PLATFORM";
 const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
+// Qt's Wayland platform asks, as it shows its first window, whether it could draw decorations
+// around windows, and to answer loads its EGL client-buffer integration: Mesa, LLVM and gbm, some
+// 50 MiB, for windows that are all frameless raster ones. With decorations switched off it asks
+// nothing and every window stays in shared memory. Qt reads the variable once, at that first show.
+const char DecorationVariable[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
 
 // Long enough for a compositor's answer on a loaded machine, short enough not to be felt at login.
 constexpr int WaylandQueryMs = 250;
@@ -49,6 +54,13 @@ bool connectionHanded()
     StartEnvironment::take();
     qunsetenv("WAYLAND_SOCKET");
     return false;
+}
+
+// On any Wayland path; a value the user gave stays theirs.
+void drawNoDecorations()
+{
+    if (!qEnvironmentVariableIsSet(DecorationVariable))
+        setForApplication(DecorationVariable, "1");
 }
 
 // The value of one of Qt's own options on the command line, which Qt takes with one dash or two:
@@ -150,8 +162,13 @@ bool takeChosen(const QByteArray &name, const char *display)
 {
     if (name == "xcb" && !xServerAnswers(display))
         return noXServer(display);
+    if (!name.startsWith("wayland")) {
+        choice = name + ", as chosen by the user";
+        return true;
+    }
     // A shell integration the user chose stays theirs.
-    if (!name.startsWith("wayland") || !qEnvironmentVariableIsEmpty(ShellVariable)) {
+    if (!qEnvironmentVariableIsEmpty(ShellVariable)) {
+        drawNoDecorations();
         choice = name + ", as chosen by the user";
         return true;
     }
@@ -166,6 +183,7 @@ bool takeChosen(const QByteArray &name, const char *display)
             qgetenv("WAYLAND_DISPLAY").constData());
         return false;
     case LayerShell::Answer::Offered:
+        drawNoDecorations();
         useLayerShell("layer-shell");
         choice = name + ", as chosen by the user: a layer surface";
         return true;
@@ -173,6 +191,7 @@ bool takeChosen(const QByteArray &name, const char *display)
     case LayerShell::Answer::Unavailable:
         break;
     }
+    drawNoDecorations();
     choice = name + ", as chosen by the user: a window the compositor places: " + withoutLayerShell(answer);
     return true;
 }
@@ -191,6 +210,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     // Started by the compositor itself, as a client it launches.
     if (connectionHanded()) {
         setForApplication(PlatformVariable, "wayland");
+        drawNoDecorations();
         takeHandedConnection("Wayland");
         return true;
     }
@@ -199,6 +219,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     const LayerShell::Answer wayland = waylandSession ? askCompositor() : LayerShell::Answer::NoCompositor;
     if (wayland == LayerShell::Answer::Offered) {
         setForApplication(PlatformVariable, "wayland");
+        drawNoDecorations();
         useLayerShell("layer-shell");
         choice = "Wayland, a layer surface: the compositor offers one";
         return true;
@@ -219,6 +240,7 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     }
     if (wayland != LayerShell::Answer::NoCompositor) {
         setForApplication(PlatformVariable, "wayland");
+        drawNoDecorations();
         choice = "Wayland, a window the compositor places: " + withoutLayerShell(wayland) +
             ", and no X server runs";
         return true;

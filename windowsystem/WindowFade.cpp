@@ -2,10 +2,14 @@
 
 #include "NativeWindow.h"
 
+#include <QAbstractAnimation>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPixmap>
 #include <QPropertyAnimation>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -32,14 +36,39 @@ public:
         update();
     }
 
+    // The window's content as a fade begins, when nothing in it moves (null otherwise): each frame
+    // is then this one picture at the frame's opacity. Covering the window, the curtain is then
+    // opaque to Qt, which paints nothing beneath it again.
+    void holdStill(const QPixmap &picture)
+    {
+        still = picture;
+        setAttribute(Qt::WA_OpaquePaintEvent, !still.isNull());
+    }
+
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
+        if (!still.isNull()) {
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawPixmap(0, 0, still);
+        }
         painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
         painter.fillRect(rect(), QColor(0, 0, 0, qRound(opacity * 255)));
     }
+
+private:
+    QPixmap still;
 };
+
+// Whether anything in the window animates, besides its fades.
+bool anythingMoves(const QWidget *window)
+{
+    const auto animations = window->findChildren<QAbstractAnimation *>();
+    return std::any_of(animations.begin(), animations.end(), [](const QAbstractAnimation *animation) {
+        return animation->state() == QAbstractAnimation::Running;
+    });
+}
 
 } // namespace
 
@@ -86,8 +115,14 @@ QVariantAnimation *WindowFade::to(qreal endOpacity, int durationMs)
         auto *painted = static_cast<Curtain *>(curtain);
         painted->setGeometry(window->rect());
         painted->raise();
+        // Taken while the curtain is down, as the window stands at full opacity.
+        const bool still = endOpacity == 0.0 && painted->isHidden() && !anythingMoves(window);
+        painted->holdStill(still ? window->grab() : QPixmap());
         QObject::connect(fade, &QVariantAnimation::valueChanged, painted,
             [painted](const QVariant &value) { painted->setOpacity(value.toReal()); });
+        // A hidden window keeps no picture.
+        QObject::connect(
+            fade, &QAbstractAnimation::finished, painted, [painted] { painted->holdStill(QPixmap()); });
     } else {
         return nullptr;
     }
