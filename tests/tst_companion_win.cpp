@@ -1,5 +1,6 @@
 #include "companion/HidInterfaces_win.h"
 #include "overlay/Lumivane.h"
+#include "session/StartEnvironment.h"
 #include "session/WarningLog.h"
 #include "support/MessageCapture.h"
 #include "support/OverlayProcess.h"
@@ -110,6 +111,8 @@ void tst_CompanionWin::init()
     recordPath = records.filePath(QStringLiteral("%1.txt").arg(QLatin1String(QTest::currentTestFunction())));
     QFile::remove(recordPath);
     qputenv("GATTLINK_RECORD", QDir::toNativeSeparators(recordPath).toLocal8Bit());
+    // Companions get the environment as the program found it at start: this case's.
+    StartEnvironment::retake();
     makeWindow();
 }
 
@@ -213,6 +216,7 @@ void tst_CompanionWin::companionEndingIsLogged()
     qputenv("LOCALAPPDATA", QDir::toNativeSeparators(appData.path()).toLocal8Bit());
     const WarningLog warningLog;
     qputenv("GATTLINK_EXIT", "3");
+    StartEnvironment::retake();
     makeWindow();
     qunsetenv("GATTLINK_EXIT");
     const QByteArray line = "lumivane.companion: The companion " +
