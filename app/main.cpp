@@ -4,6 +4,7 @@
 #include "channel/ModeChannel.h"
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
+#include "session/StartEnvironment.h"
 #include "session/WarningLog.h"
 #include "sessionbus/BusAutolaunch.h"
 #include "sessionbus/OverlayBusService.h"
@@ -32,6 +33,8 @@ void useCaptionFont()
 
 int main(int argc, char *argv[])
 {
+    // Before anything sets a variable for the toolkit's sake: what the program starts gets this.
+    StartEnvironment::take();
     const WarningLog warningLog;
     BusAutolaunch::prevent();
     if (!DisplayPlatform::chooseBeforeApplication(argc, argv))
@@ -48,7 +51,6 @@ int main(int argc, char *argv[])
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     SessionBusCheck sessionBusCheck;
     QApplication app(argc, argv);
-    DisplayPlatform::restoreEnvironment();
     sessionBusCheck.settle();
     ApplicationIdentity::apply();
     UiLanguage::install(app);

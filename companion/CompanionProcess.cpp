@@ -1,5 +1,7 @@
 #include "CompanionProcess.h"
 
+#include "session/StartEnvironment.h"
+
 #include <QCoreApplication>
 
 CompanionProcess::CompanionProcess(QObject *parent)
@@ -7,6 +9,7 @@ CompanionProcess::CompanionProcess(QObject *parent)
     , parentPid(QCoreApplication::applicationPid())
 {
     setProcessChannelMode(QProcess::ForwardedChannels);
+    setProcessEnvironment(StartEnvironment::forChildren());
     tieToOurLife();
 }
 

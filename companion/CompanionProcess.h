@@ -3,8 +3,9 @@
 
 #include <QProcess>
 
-// The handle on the companion program. Its output goes straight to our own standard output and
-// error, where it stays visible and never piles up in our memory. On Linux the companion leads a
+// The handle on the companion program. It runs in the environment the user started the program
+// with. Its output goes straight to our own standard output and error, where it stays visible and
+// never piles up in our memory. On Linux the companion leads a
 // process group of its own, which is ended with it, and the kernel ends the companion when this
 // process dies, however it dies, so that no orphan outlives it. On Windows the companion runs in a
 // job object that ends it when this process's last handle on the job closes, as at its death.

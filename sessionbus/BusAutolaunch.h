@@ -8,7 +8,8 @@ namespace BusAutolaunch {
 // folder), libdbus would start one of its own for the X display at the first connection to the
 // session bus, which the toolkit's tray makes at start; that bus serves nobody and outlives the
 // program. Called first in main, before any library reads the environment: the session bus is
-// then named as one that cannot be reached, for the program and what it starts alike.
+// then named as one that cannot be reached, for the program itself; what it starts gets the
+// environment the user started it with (StartEnvironment).
 void prevent();
 
 } // namespace BusAutolaunch

@@ -32,7 +32,7 @@ void SessionBusCheck::settle()
     if (!stalled)
         return;
     // Qt keeps its session connection, connected or not, for the rest of the run; the variable
-    // is back for the programs this one starts.
+    // is back as the user gave it.
     QDBusConnection::sessionBus();
     if (stalledAddress.isEmpty())
         qunsetenv(AddressVariable);

@@ -1,3 +1,4 @@
+#include "session/StartEnvironment.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QtTest>
@@ -6,8 +7,8 @@
 
 namespace {
 
-const char *const Variables[] = {
-    "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR"};
+const char *const Variables[] = {"QT_QPA_PLATFORM", "QT_WAYLAND_SHELL_INTEGRATION", "WAYLAND_DISPLAY",
+    "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR"};
 
 // A null array stands for an unset variable, an empty one for a variable set to "".
 QByteArray variable(const char *name)
@@ -26,7 +27,7 @@ void setVariable(const char *name, const QByteArray &value)
 } // namespace
 
 // The choice of the windowing system before the application object exists, and the environment
-// left behind for child processes.
+// handed to child processes.
 class tst_DisplayPlatform : public QObject
 {
     Q_OBJECT
@@ -49,11 +50,11 @@ void tst_DisplayPlatform::init()
     for (const char *name : Variables)
         saved.append(variable(name));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    qunsetenv("QT_WAYLAND_SHELL_INTEGRATION");
 }
 
 void tst_DisplayPlatform::cleanup()
 {
-    DisplayPlatform::restoreEnvironment();
     for (int i = 0; i < saved.size(); ++i)
         setVariable(Variables[i], saved.at(i));
 }
@@ -65,35 +66,48 @@ void tst_DisplayPlatform::choice_data()
     QTest::addColumn<QByteArray>("sessionType");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("chosen");
+    // WAYLAND_SOCKET: a connection handed over by the compositor that started the program.
+    QTest::addColumn<QByteArray>("socket");
 
     const QByteArray unset;
     const QByteArray xcb("xcb");
     const QStringList plain {QStringLiteral("lumivane")};
 
-    QTest::newRow("wayland display") << unset << QByteArray("wayland-0") << unset << plain << xcb;
-    QTest::newRow("wayland session type") << unset << unset << QByteArray("wayland") << plain << xcb;
-    QTest::newRow("both") << unset << QByteArray("wayland-1") << QByteArray("wayland") << plain << xcb;
+    QTest::newRow("wayland display") << unset << QByteArray("wayland-0") << unset << plain << xcb << unset;
+    QTest::newRow("wayland session type") << unset << unset << QByteArray("wayland") << plain << xcb << unset;
+    QTest::newRow("both") << unset << QByteArray("wayland-1") << QByteArray("wayland") << plain << xcb
+                          << unset;
     QTest::newRow("wayland with -s") << unset << QByteArray("wayland-0") << unset
-                                     << QStringList {QStringLiteral("lumivane"), QStringLiteral("-s")} << xcb;
+                                     << QStringList {QStringLiteral("lumivane"), QStringLiteral("-s")} << xcb
+                                     << unset;
     QTest::newRow("empty platform counts as none")
-        << QByteArray("") << QByteArray("wayland-0") << unset << plain << xcb;
-    QTest::newRow("x11 session") << unset << unset << QByteArray("x11") << plain << unset;
-    QTest::newRow("empty wayland display") << unset << QByteArray("") << QByteArray("x11") << plain << unset;
-    QTest::newRow("no session at all") << unset << unset << unset << plain << unset;
+        << QByteArray("") << QByteArray("wayland-0") << unset << plain << xcb << unset;
+    QTest::newRow("x11 session") << unset << unset << QByteArray("x11") << plain << unset << unset;
+    QTest::newRow("empty wayland display")
+        << unset << QByteArray("") << QByteArray("x11") << plain << unset << unset;
+    QTest::newRow("no session at all") << unset << unset << unset << plain << unset << unset;
     QTest::newRow("user chose wayland") << QByteArray("wayland") << QByteArray("wayland-0")
-                                        << QByteArray("wayland") << plain << QByteArray("wayland");
-    QTest::newRow("user chose offscreen")
-        << QByteArray("offscreen") << QByteArray("wayland-0") << unset << plain << QByteArray("offscreen");
+                                        << QByteArray("wayland") << plain << QByteArray("wayland") << unset;
+    QTest::newRow("user chose offscreen") << QByteArray("offscreen") << QByteArray("wayland-0") << unset
+                                          << plain << QByteArray("offscreen") << unset;
     QTest::newRow("-platform on the command line")
         << unset << QByteArray("wayland-0") << unset
         << QStringList {QStringLiteral("lumivane"), QStringLiteral("-platform"), QStringLiteral("wayland")}
-        << unset;
+        << unset << unset;
     QTest::newRow("--platform on the command line")
         << unset << QByteArray("wayland-0") << QByteArray("wayland")
         << QStringList {QStringLiteral("lumivane"), QStringLiteral("--platform"), QStringLiteral("wayland")}
-        << unset;
-    QTest::newRow("program named -platform")
-        << unset << QByteArray("wayland-0") << unset << QStringList {QStringLiteral("-platform")} << xcb;
+        << unset << unset;
+    QTest::newRow("program named -platform") << unset << QByteArray("wayland-0") << unset
+                                             << QStringList {QStringLiteral("-platform")} << xcb << unset;
+    const QByteArray wayland("wayland");
+    QTest::newRow("handed socket") << unset << unset << unset << plain << wayland << QByteArray("7");
+    QTest::newRow("handed socket in a wayland session")
+        << unset << QByteArray("wayland-0") << wayland << plain << wayland << QByteArray("7");
+    QTest::newRow("handed socket, user chose wayland")
+        << wayland << unset << unset << plain << wayland << QByteArray("7");
+    QTest::newRow("handed socket, user chose xcb")
+        << xcb << unset << unset << plain << xcb << QByteArray("7");
 }
 
 void tst_DisplayPlatform::choice()
@@ -103,8 +117,10 @@ void tst_DisplayPlatform::choice()
     QFETCH(QByteArray, sessionType);
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, chosen);
+    QFETCH(QByteArray, socket);
 
     setVariable("QT_QPA_PLATFORM", platform);
+    setVariable("WAYLAND_SOCKET", socket);
     setVariable("WAYLAND_DISPLAY", waylandDisplay);
     setVariable("XDG_SESSION_TYPE", sessionType);
     std::vector<QByteArray> storage;
@@ -115,11 +131,21 @@ void tst_DisplayPlatform::choice()
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    StartEnvironment::retake();
+    const QProcessEnvironment before = StartEnvironment::forChildren();
     DisplayPlatform::chooseBeforeApplication(int(arguments.size()), argv.data());
     QCOMPARE(variable("QT_QPA_PLATFORM"), chosen.isNull() ? platform : chosen);
-    DisplayPlatform::restoreEnvironment();
-    QCOMPARE(variable("QT_QPA_PLATFORM"), platform);
-    QCOMPARE(variable("QT_QPA_PLATFORM").isNull(), platform.isNull());
+    // What the program starts sees the variables as they were.
+    const QProcessEnvironment children = StartEnvironment::forChildren();
+    QCOMPARE(children, before);
+    QCOMPARE(children.contains(QStringLiteral("QT_QPA_PLATFORM")), !platform.isNull());
+    QCOMPARE(children.value(QStringLiteral("QT_QPA_PLATFORM")).toLocal8Bit(), platform);
+    QVERIFY(!children.contains(QStringLiteral("WAYLAND_SOCKET")));
+    // Nobody asks a handed connection first: Qt takes the layer shell where it is offered, the
+    // desktop's shell otherwise (the module lies beside the tests as beside the program).
+    const bool handedToWayland = !socket.isNull() && variable("QT_QPA_PLATFORM") == "wayland";
+    QCOMPARE(variable("QT_WAYLAND_SHELL_INTEGRATION"),
+        handedToWayland ? QByteArray("layer-shell;xdg-shell") : QByteArray());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
 }

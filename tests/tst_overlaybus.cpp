@@ -3,6 +3,7 @@
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
+#include "widgets/ring.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -22,9 +23,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -109,6 +113,43 @@ bool overlayViewable()
 {
     XProbe probe;
     return probe.isViewable(probe.selectionOwner(ChannelNames::Report));
+}
+
+// The centre of the dark disc around the point given, within the ring's reach: the middle of the
+// dark pixels on the row and the column through it.
+QPoint discCentre(const QImage &screen, const QPoint &around)
+{
+    const auto dark = [&screen](
+                          int x, int y) { return screen.valid(x, y) && qGray(screen.pixel(x, y)) < 64; };
+    int left = 0, right = -1, top = 0, bottom = -1;
+    for (int d = -ring::Side / 2; d <= ring::Side / 2; ++d) {
+        if (dark(around.x() + d, around.y())) {
+            left = right < 0 ? around.x() + d : left;
+            right = around.x() + d;
+        }
+        if (dark(around.x(), around.y() + d)) {
+            top = bottom < 0 ? around.y() + d : top;
+            bottom = around.y() + d;
+        }
+    }
+    return right < 0 || bottom < 0 ? QPoint(-1, -1) : QPoint((left + right) / 2, (top + bottom) / 2);
+}
+
+// A socket connected to the Unix socket at the path, open across exec; -1 when it cannot connect.
+int connectedSocket(const QString &path)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return -1;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (socket >= 0 && ::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return socket;
+    if (socket >= 0)
+        ::close(socket);
+    return -1;
 }
 
 } // namespace
@@ -327,19 +368,41 @@ void tst_OverlayBus::waylandPlatform()
 }
 
 // sway tiles its windows: the overlay is no window of its tree, leaves the focus to the user's (xev),
-// and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody.
+// and lies centred. sway refuses root, XWayland strangers: as root, it all runs as nobody. With two
+// outputs and a panel that reserves room (swaybar) the layer surface lies at the true centre of the
+// output that has the focus.
 void tst_OverlayBus::onSway_data()
 {
     QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("tree");
+    // The output focused before the start; none for one output and no panel.
+    QTest::addColumn<QString>("focus");
+    // Started on a connection handed to it (WAYLAND_SOCKET), as a compositor starts its own clients.
+    QTest::addColumn<bool>("handed");
     QTest::addColumn<QByteArray>("path");
-    QTest::newRow("layer surface") << QString()
-                                   << QByteArray("Wayland, a layer surface: the compositor offers one");
-    QTest::newRow("XWayland") << QStringLiteral("xcb") << QByteArray("xcb, as chosen by the user");
+    const QString installed = QStringLiteral("installed");
+    const QByteArray layerSurface("Wayland, a layer surface: the compositor offers one");
+    QTest::newRow("layer surface") << QString() << installed << QString() << false << layerSurface;
+    QTest::newRow("XWayland") << QStringLiteral("xcb") << installed << QString() << false
+                              << QByteArray("xcb, as chosen by the user");
+    QTest::newRow("first of two outputs, a panel")
+        << QString() << installed << QStringLiteral("HEADLESS-1") << false << layerSurface;
+    QTest::newRow("second of two outputs, a panel")
+        << QString() << installed << QStringLiteral("HEADLESS-2") << false << layerSurface;
+    QTest::newRow("from the build tree")
+        << QString() << QStringLiteral("build") << QStringLiteral("HEADLESS-2") << false << layerSurface;
+    QTest::newRow("handed socket")
+        << QString() << installed << QStringLiteral("HEADLESS-2") << true
+        << QByteArray(
+               "Wayland on the connection handed to it, a layer surface where the compositor offers one");
 }
 
 void tst_OverlayBus::onSway()
 {
     QFETCH(QString, platform);
+    QFETCH(QString, tree);
+    QFETCH(QString, focus);
+    QFETCH(bool, handed);
     QFETCH(QByteArray, path);
     QTemporaryDir home(QStringLiteral("/tmp/lumivane-sway-XXXXXX"));
     const QString runtime = home.path() + QStringLiteral("/runtime");
@@ -347,9 +410,14 @@ void tst_OverlayBus::onSway()
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QFile config(home.path() + QStringLiteral("/config"));
     QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("xwayland enable\noutput HEADLESS-1 resolution 1280x800 position 0 0\n");
+    const bool twoOutputs = !focus.isEmpty();
+    if (twoOutputs)
+        config.write(
+            "output HEADLESS-2 resolution 1024x768 position 1280 0\noutput * bg #ffffff solid_color\n"
+            "bar {\n    position top\n}\n");
     // The session's environment is written down by a program that sway starts.
-    config.write("xwayland enable\noutput HEADLESS-1 resolution 1280x800\nexec sh -c 'env >$HOME/env.tmp; mv "
-                 "$HOME/env.tmp $HOME/env; exec xev'\n");
+    config.write("exec sh -c 'env >$HOME/env.tmp; mv $HOME/env.tmp $HOME/env; exec xev'\n");
     config.close();
     const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
     for (const QString &file : {home.path(), runtime, config.fileName()})
@@ -370,6 +438,8 @@ void tst_OverlayBus::onSway()
         environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    if (twoOutputs)
+        environment.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QStringLiteral("2"));
     QProcess sway;
     start(sway, {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()}, environment);
     QFile written(home.path() + QStringLiteral("/env"));
@@ -401,25 +471,69 @@ void tst_OverlayBus::onSway()
                              .object());
     };
     QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
+    if (twoOutputs) {
+        // The panel on every output has reserved its room, and the user works on the output given.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_workspaces")})
+                    .contains("\"y\": 0,") == false,
+            20000);
+        QCOMPARE(output({QStringLiteral("swaymsg"), QStringLiteral("focus"), QStringLiteral("output"), focus})
+                     .contains("\"success\": true"),
+            true);
+    }
+    const QString userFocus = focused();
 
+    QProcessEnvironment programEnvironment = environment;
     if (!platform.isNull())
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
-    // The installed program and its Wayland module, copied where nobody can read them: the build
-    // tree may lie in a folder of root's alone.
-    QDirIterator installed(QStringLiteral(LUMIVANE_TEST_PREFIX), QDir::Files, QDirIterator::Subdirectories);
-    while (installed.hasNext()) {
-        const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
-        QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
+        programEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    // The program and its Wayland module, copied where nobody can read them (the build tree may lie
+    // in a folder of root's alone): as installed, or at their places in the build tree.
+    QString program = home.path() + QStringLiteral("/bin/lumivane");
+    if (tree == QLatin1String("build")) {
+        const QString built = home.path() + QStringLiteral("/build");
+        program = built + QStringLiteral(LUMIVANE_PROGRAM).mid(int(qstrlen(LUMIVANE_BUILD_DIR)));
+        for (const QString &file :
+            {QStringLiteral(LUMIVANE_PROGRAM), QStringLiteral(LUMIVANE_WAYLAND_MODULE_FILE)}) {
+            const QString copy = built + file.mid(int(qstrlen(LUMIVANE_BUILD_DIR)));
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(file, copy));
+        }
+    } else {
+        QDirIterator installed(
+            QStringLiteral(LUMIVANE_TEST_PREFIX), QDir::Files, QDirIterator::Subdirectories);
+        while (installed.hasNext()) {
+            const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
+        }
+    }
+    // A connection of the compositor's own, handed over as an open socket, in place of its name.
+    int handedSocket = -1;
+    if (handed) {
+        handedSocket = connectedSocket(
+            runtime + QLatin1Char('/') + environment.value(QStringLiteral("WAYLAND_DISPLAY")));
+        QVERIFY(handedSocket >= 0);
+        programEnvironment.insert(QStringLiteral("WAYLAND_SOCKET"), QString::number(handedSocket));
+        programEnvironment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     }
     QProcess onSway;
-    start(onSway, {home.path() + QStringLiteral("/bin/lumivane"), QStringLiteral("-s")}, environment);
+    start(onSway, {program, QStringLiteral("-s")}, programEnvironment);
+    QVERIFY(onSway.waitForStarted());
+    if (handedSocket >= 0)
+        ::close(handedSocket);
     const auto screen = [&output] {
         return QImage::fromData(output({QStringLiteral("grim"), QStringLiteral("-")}), "PNG");
     };
-    // The dark disc at the centre of the 1280 x 800 screen, the user's window around the ring.
-    QTRY_VERIFY_WITH_TIMEOUT(qGray(screen().pixel(640, 400)) < 64, 20000);
-    QVERIFY(qGray(screen().pixel(750, 400)) > 192 && qGray(screen().pixel(640, 290)) > 192);
-    QCOMPARE(focused(), QStringLiteral("Event Tester"));
+    // The dark disc at the true centre of the focused output, the user's window (or the
+    // background) around the ring, nothing on the other output.
+    const QPoint first(640, 400);
+    const QPoint second(1280 + 1024 / 2, 768 / 2);
+    const QPoint centre = focus == QLatin1String("HEADLESS-2") ? second : first;
+    QTRY_COMPARE_WITH_TIMEOUT(discCentre(screen(), centre), centre, 20000);
+    const QImage shown = screen();
+    QVERIFY(qGray(shown.pixel(centre + QPoint(110, 0))) > 192 &&
+        qGray(shown.pixel(centre - QPoint(0, 110))) > 192);
+    if (twoOutputs)
+        QVERIFY(qGray(shown.pixel(centre == first ? second : first)) > 192);
+    QCOMPARE(focused(), userFocus);
     QVERIFY(!output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_tree")})
                  .contains("umivane"));
     // Companions that send over X11 reach it too, beside the layer surface through a connection of its own.

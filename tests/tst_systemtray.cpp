@@ -2,6 +2,8 @@
 #include "overlay/Lumivane.h"
 #include "resources/ResourceImage.h"
 #include "resources/UiLanguage.h"
+#include "session/StartEnvironment.h"
+#include "support/TestFiles.h"
 #include "tray/SystemTray.h"
 #include "widgets/iconlabel.h"
 #include "windowsystem/WindowFade.h"
@@ -33,6 +35,16 @@ QAction *entry(SystemTray *tray, Entry which)
     return tray->contextMenu()->actions().value(which);
 }
 
+// A shell script with the given body, which the owner may run.
+bool writeScript(const QString &path, const QByteArray &body)
+{
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\n" + body) < 0)
+        return false;
+    script.close();
+    return script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+}
+
 } // namespace
 
 // Stands in for the desktop's web browser.
@@ -58,6 +70,7 @@ private Q_SLOTS:
     void menu();
     void iconDrawsAsTheBundle_data();
     void iconDrawsAsTheBundle();
+    void updateOpensSupportPage_data();
     void updateOpensSupportPage();
     void windowOwnsVisibleTray();
     void activation_data();
@@ -168,19 +181,62 @@ void tst_SystemTray::iconDrawsAsTheBundle()
     }
 }
 
+void tst_SystemTray::updateOpensSupportPage_data()
+{
+    QTest::addColumn<bool>("xdgOpen");
+    QTest::newRow("the desktop's handler") << false;
+    // On Linux the desktop's opener is started in the environment the program was started with.
+    if (QSysInfo::productType() != QLatin1String("windows"))
+        QTest::newRow("xdg-open") << true;
+}
+
 void tst_SystemTray::updateOpensSupportPage()
 {
+    QFETCH(bool, xdgOpen);
     UrlRecorder browser;
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "openUrl");
-    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); });
+    // The only folder on the search path holds the opener, or nothing.
+    QTemporaryDir path;
+    const QByteArray pathBefore = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(path.path()));
+    qputenv("DESKTOP_STARTUP_ID", "spent-at-start");
+    StartEnvironment::retake();
+    const auto unset = qScopeGuard([&pathBefore] {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        qputenv("PATH", pathBefore);
+        qunsetenv("DESKTOP_STARTUP_ID");
+        qunsetenv("QT_WAYLAND_SHELL_INTEGRATION");
+        StartEnvironment::retake();
+    });
+    // Set for the toolkit's sake after the start, as the program does.
+    qputenv("QT_WAYLAND_SHELL_INTEGRATION", "layer-shell");
+    const QString opener = path.filePath(QStringLiteral("xdg-open"));
+    if (xdgOpen)
+        QVERIFY(writeScript(opener,
+            "printf '%s\\n' \"$@\" >\"$0.arguments\"; /usr/bin/env >\"$0.tmp\"; /bin/mv \"$0.tmp\" "
+            "\"$0.environment\"\n"));
 
     SystemTray tray(nullptr);
     QSignalSpy opened(&tray, &SystemTray::sys_openClicked);
     QVERIFY(opened.isValid());
     entry(&tray, Update)->trigger();
 
-    QCOMPARE(browser.urls.size(), 1);
-    const QUrl url = browser.urls.constFirst();
+    QUrl url;
+    if (xdgOpen) {
+        QTRY_VERIFY(QFile::exists(opener + QStringLiteral(".environment")));
+        QVERIFY(browser.urls.isEmpty());
+        url = QUrl(QString::fromUtf8(TestFiles::readAll(opener + QStringLiteral(".arguments")).trimmed()));
+        const QList<QByteArray> environment =
+            TestFiles::readAll(opener + QStringLiteral(".environment")).split('\n');
+        QVERIFY(environment.contains("PATH=" + QFile::encodeName(path.path())));
+        for (const QByteArray &variable : environment)
+            QVERIFY2(!variable.startsWith("QT_WAYLAND_SHELL_INTEGRATION=") &&
+                    !variable.startsWith("DESKTOP_STARTUP_ID="),
+                variable.constData());
+    } else {
+        QCOMPARE(browser.urls.size(), 1);
+        url = browser.urls.constFirst();
+    }
     QVERIFY(url.isValid());
     QCOMPARE(url.scheme(), QStringLiteral("https"));
     QCOMPARE(url.host(), QStringLiteral(LUMIVANE_SUPPORT_HOST).section(QLatin1Char(':'), 0, 0));

@@ -5,10 +5,10 @@
 #include "autostart/Autostart.h"
 #include "lumivane-config.h"
 #include "resources/ResourceImage.h"
+#include "session/PageOpener.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QIcon>
 #include <QMenu>
 #include <QSignalBlocker>
@@ -68,7 +68,7 @@ SystemTray::~SystemTray()
 void SystemTray::open_url()
 {
     // Desktop handlers open only an address with a scheme as a web page; the host is a build setting.
-    QDesktopServices::openUrl(
+    PageOpener::open(
         QUrl(QStringLiteral("https://" LUMIVANE_SUPPORT_HOST "/support.html"), QUrl::TolerantMode));
 }
 

@@ -3,12 +3,16 @@
 #include "DisplayLogging.h"
 #include "LayerShell.h"
 
+#include "session/StartEnvironment.h"
+
 #include <QByteArray>
 
 #include <xcb/xcb.h>
 
 #include <cstring>
-#include <vector>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,22 +22,14 @@ const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
 // Long enough for a compositor's answer on a loaded machine, short enough not to be felt at login.
 constexpr int WaylandQueryMs = 250;
 
-// A variable set for the application object alone, and how it was before. Set but empty counts as
-// unset for Qt, yet is restored as it was.
-struct Saved
-{
-    const char *name;
-    bool wasSet;
-    QByteArray value;
-};
-std::vector<Saved> saved;
-
 // Which display was taken, and why.
 QByteArray choice;
 
+// A variable for the application object, which Qt may read at any time of the run. The processes
+// the program starts get the environment as it was before (StartEnvironment).
 void setForApplication(const char *name, const char *value)
 {
-    saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    StartEnvironment::take();
     qputenv(name, value);
 }
 
@@ -72,6 +68,66 @@ bool noXServer(const char *display)
     return false;
 }
 
+// Whether a compositor accepts connections at WAYLAND_DISPLAY, found as libwayland finds it, for
+// when the program's Wayland module cannot ask it: Qt's Wayland platform aborts the program when
+// none does.
+bool compositorListens()
+{
+    QByteArray path = qgetenv("WAYLAND_DISPLAY");
+    if (path.isEmpty())
+        path = "wayland-0";
+    if (!path.startsWith('/'))
+        path = qgetenv("XDG_RUNTIME_DIR") + '/' + path;
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool listens =
+        socket >= 0 && ::connect(socket, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    if (socket >= 0)
+        ::close(socket);
+    return listens;
+}
+
+LayerShell::Answer askCompositor()
+{
+    const LayerShell::Answer answer = LayerShell::ask(WaylandQueryMs);
+    if (answer == LayerShell::Answer::Unavailable && !compositorListens())
+        return LayerShell::Answer::NoCompositor;
+    return answer;
+}
+
+// Why a window the compositor places, not a layer surface.
+QByteArray withoutLayerShell(LayerShell::Answer answer)
+{
+    return answer == LayerShell::Answer::Unavailable ? LayerShell::moduleProblem()
+                                                     : "it offers no layer shell";
+}
+
+// The layer surface, where the compositor offers one.
+void useLayerShell(const char *shells)
+{
+    setForApplication(ShellVariable, shells);
+    LayerShell::use();
+}
+
+// A connection handed to the program (WAYLAND_SOCKET) is the one it runs on, and cannot be asked
+// first: the first client to connect takes it. Qt chooses among the shell integrations in order,
+// the layer shell where the compositor offers one, a window of the desktop shell otherwise.
+void takeHandedConnection(const QByteArray &chosen)
+{
+    if (LayerShell::loads()) {
+        useLayerShell("layer-shell;xdg-shell");
+        choice = chosen + " on the connection handed to it, a layer surface where the compositor offers one";
+    } else {
+        choice = chosen + " on the connection handed to it, a window the compositor places: " +
+            (LayerShell::moduleProblem().isEmpty() ? QByteArray("Qt's layer-shell integration does not load")
+                                                   : LayerShell::moduleProblem());
+    }
+}
+
 bool takeChosen(const QByteArray &name, const char *display)
 {
     if (name == "xcb" && !xServerAnswers(display))
@@ -81,20 +137,25 @@ bool takeChosen(const QByteArray &name, const char *display)
         choice = name + ", as chosen by the user";
         return true;
     }
-    switch (LayerShell::ask(WaylandQueryMs)) {
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET")) {
+        takeHandedConnection(name + ", as chosen by the user,");
+        return true;
+    }
+    const LayerShell::Answer answer = askCompositor();
+    switch (answer) {
     case LayerShell::Answer::NoCompositor:
         qCCritical(lcDisplay, "no display: no Wayland compositor answers at WAYLAND_DISPLAY \"%s\"",
             qgetenv("WAYLAND_DISPLAY").constData());
         return false;
     case LayerShell::Answer::Offered:
-        LayerShell::use();
+        useLayerShell("layer-shell");
         choice = name + ", as chosen by the user: a layer surface";
         return true;
     case LayerShell::Answer::WithoutLayerShell:
     case LayerShell::Answer::Unavailable:
         break;
     }
-    choice = name + ", as chosen by the user: a window the compositor places, which offers no layer shell";
+    choice = name + ", as chosen by the user: a window the compositor places: " + withoutLayerShell(answer);
     return true;
 }
 
@@ -109,13 +170,18 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
     if (platformOption || !chosen.isEmpty())
         return takeChosen(chosen.split(':').constFirst(), display);
 
+    // Started by the compositor itself, as a client it launches.
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET")) {
+        setForApplication(PlatformVariable, "wayland");
+        takeHandedConnection("Wayland");
+        return true;
+    }
     const bool waylandSession =
         !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
-    const LayerShell::Answer wayland =
-        waylandSession ? LayerShell::ask(WaylandQueryMs) : LayerShell::Answer::NoCompositor;
+    const LayerShell::Answer wayland = waylandSession ? askCompositor() : LayerShell::Answer::NoCompositor;
     if (wayland == LayerShell::Answer::Offered) {
         setForApplication(PlatformVariable, "wayland");
-        LayerShell::use();
+        useLayerShell("layer-shell");
         choice = "Wayland, a layer surface: the compositor offers one";
         return true;
     }
@@ -125,15 +191,18 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
             return true;
         }
         setForApplication(PlatformVariable, "xcb");
-        if (wayland == LayerShell::Answer::WithoutLayerShell)
-            choice = "X11 through XWayland: the Wayland compositor offers no layer shell";
-        else
+        if (wayland == LayerShell::Answer::NoCompositor)
             choice = "X11 through XWayland: no Wayland compositor answers";
+        else if (wayland == LayerShell::Answer::Unavailable)
+            choice = "X11 through XWayland: " + LayerShell::moduleProblem();
+        else
+            choice = "X11 through XWayland: the Wayland compositor offers no layer shell";
         return true;
     }
-    if (wayland == LayerShell::Answer::WithoutLayerShell) {
+    if (wayland != LayerShell::Answer::NoCompositor) {
         setForApplication(PlatformVariable, "wayland");
-        choice = "Wayland, a window the compositor places: it offers no layer shell, and no X server runs";
+        choice = "Wayland, a window the compositor places: " + withoutLayerShell(wayland) +
+            ", and no X server runs";
         return true;
     }
     return noXServer(display);
@@ -143,16 +212,4 @@ void DisplayPlatform::sayWhichDisplay()
 {
     if (!choice.isEmpty())
         qCInfo(lcDisplay, "%s", choice.constData());
-}
-
-void DisplayPlatform::restoreEnvironment()
-{
-    // The processes the program starts inherit the user's environment.
-    for (auto variable = saved.rbegin(); variable != saved.rend(); ++variable) {
-        if (variable->wasSet)
-            qputenv(variable->name, variable->value);
-        else
-            qunsetenv(variable->name);
-    }
-    saved.clear();
 }

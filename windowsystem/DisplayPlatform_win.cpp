@@ -1,13 +1,10 @@
 #include "DisplayPlatform.h"
 
-// Windows has one windowing system, whose windows take any opacity: there is nothing to choose
-// and nothing to restore.
+// Windows has one windowing system, whose windows take any opacity: there is nothing to choose.
 
 bool DisplayPlatform::chooseBeforeApplication(int, char *[])
 {
     return true;
 }
-
-void DisplayPlatform::restoreEnvironment() { }
 
 void DisplayPlatform::sayWhichDisplay() { }

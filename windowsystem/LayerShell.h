@@ -1,12 +1,15 @@
 #ifndef LAYERSHELL_H
 #define LAYERSHELL_H
 
+#include <QByteArray>
+
 class QWindow;
 
 // The overlay as a layer surface (zwlr_layer_shell_v1) on a Wayland compositor: on the overlay
 // layer, never focused, in no window list, above fullscreen windows. The Wayland libraries live in
 // a module of the program's own, loaded only when a Wayland compositor is asked, so that a start
-// on X11 never loads them.
+// on X11 never loads them. The module lies at the same place relative to the program in a build
+// tree as in an installed one.
 namespace LayerShell {
 
 enum class Answer {
@@ -23,15 +26,20 @@ enum class Answer {
 // the time given.
 Answer ask(int timeoutMs);
 
+// Whether the module, Qt's Wayland platform and its layer-shell integration all load, asking no
+// compositor: a connection handed to the program is Qt's alone.
+bool loads();
+// Why the module did not load, naming it; empty while it loads or has not been looked for.
+QByteArray moduleProblem();
+
 // Before the application object exists: Qt's Wayland platform is to make its windows layer
-// surfaces. Sets QT_WAYLAND_SHELL_INTEGRATION, which Qt reads as it shows its first window; once
-// the overlay has been shown, the variable is put back as it was, for the processes the program
-// starts.
+// surfaces, where its shell integration offers them (QT_WAYLAND_SHELL_INTEGRATION, set by the
+// caller).
 void use();
 bool inUse();
 
 // Places the window, whose native window exists and which is hidden, on the overlay layer,
-// centred on the primary screen's output.
+// centred on the whole of the output the compositor chooses: the one its own notices go to.
 void place(QWindow *window);
 
 } // namespace LayerShell

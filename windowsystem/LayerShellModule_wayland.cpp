@@ -2,7 +2,6 @@
 // compositor: linked into the program, LayerShellQt would load Qt's Wayland client, libwayland
 // and OpenGL at every start on X11 too. The functions are C symbols, resolved by name.
 
-#include <LayerShellQt/Shell>
 #include <LayerShellQt/Window>
 
 #include <QtGlobal>
@@ -80,19 +79,17 @@ extern "C" Q_DECL_EXPORT int lumivaneAskLayerShell(int timeoutMs)
     return registry.done && registry.layerShell ? 1 : 0;
 }
 
-extern "C" Q_DECL_EXPORT void lumivaneUseLayerShell()
-{
-    LayerShellQt::Shell::useLayerShell();
-}
-
-// Unanchored, the surface lies centred on its output; no exclusive zone, so nothing moves aside.
-extern "C" Q_DECL_EXPORT void lumivanePlaceOnOverlayLayer(QWindow *window, QScreen *screen)
+// Unanchored, the surface lies centred on its output. It names no output, so the compositor puts
+// it where its own notices go (the focused output on sway and KWin); LayerShellQt takes an output
+// never set for the window's screen, so "none" is set explicitly. An exclusive zone of -1 centres
+// it on the whole output, whatever panels reserve, and moves nothing aside.
+extern "C" Q_DECL_EXPORT void lumivanePlaceOnOverlayLayer(QWindow *window)
 {
     LayerShellQt::Window *surface = LayerShellQt::Window::get(window);
     surface->setLayer(LayerShellQt::Window::LayerOverlay);
     surface->setAnchors({});
-    surface->setExclusiveZone(0);
+    surface->setExclusiveZone(-1);
     surface->setKeyboardInteractivity(LayerShellQt::Window::KeyboardInteractivityNone);
     surface->setScope(QStringLiteral("lumivane"));
-    surface->setDesiredOutput(screen);
+    surface->setDesiredOutput(nullptr);
 }

@@ -1,47 +1,17 @@
 #include "LayerShell.h"
 
-#include "DisplayLogging.h"
-
-#include <QEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLibrary>
 #include <QLibraryInfo>
-#include <QScreen>
 #include <QWindow>
 
 namespace {
 
-const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
-
 bool used = false;
-bool shellWasSet = false;
-QByteArray shellBefore;
+QByteArray problem;
 
-// Puts QT_WAYLAND_SHELL_INTEGRATION back once the window's first frame is asked for: by then Qt
-// has read it.
-class ShellVariableRestorer : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Expose) {
-            if (shellWasSet)
-                qputenv(ShellVariable, shellBefore);
-            else
-                qunsetenv(ShellVariable);
-            watched->removeEventFilter(this);
-            deleteLater();
-        }
-        return false;
-    }
-};
-
-// The module with the Wayland side, installed beside the program (asked before the application
-// object exists, which would know the program's folder), or where a developer build made it.
+// The module, at the same place relative to the program in a build tree and an installed one:
+// asked before the application object exists, which would know the program's folder.
 QLibrary &module()
 {
     static QLibrary library;
@@ -51,16 +21,10 @@ QLibrary &module()
     tried = true;
     const QString programFolder =
         QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-    const QString built = QString::fromLocal8Bit(LUMIVANE_WAYLAND_MODULE_BUILT);
-    const QString installed = programFolder + QLatin1Char('/') + QLatin1String(LUMIVANE_WAYLAND_MODULE);
-    for (const QString &path : {installed, built}) {
-        if (path.isEmpty())
-            continue;
-        library.setFileName(path);
-        if (library.load())
-            return library;
-    }
-    qCWarning(lcDisplay) << "The program's Wayland module does not load:" << library.errorString();
+    library.setFileName(QFileInfo(programFolder + QLatin1Char('/') + QLatin1String(LUMIVANE_WAYLAND_MODULE))
+                            .absoluteFilePath());
+    if (!library.load())
+        problem = "the program's Wayland module does not load: " + library.errorString().toLocal8Bit();
     return library;
 }
 
@@ -76,6 +40,12 @@ bool pluginLoads(const char *path)
     return plugin.load();
 }
 
+bool integrationLoads()
+{
+    return pluginLoads("/platforms/libqwayland-generic.so") &&
+        pluginLoads("/wayland-shell-integration/liblayer-shell.so");
+}
+
 } // namespace
 
 LayerShell::Answer LayerShell::ask(int timeoutMs)
@@ -86,20 +56,24 @@ LayerShell::Answer LayerShell::ask(int timeoutMs)
     const int answer = ask(timeoutMs);
     if (answer < 0)
         return Answer::NoCompositor;
-    if (answer == 0 || !pluginLoads("/platforms/libqwayland-generic.so") ||
-        !pluginLoads("/wayland-shell-integration/liblayer-shell.so"))
+    if (answer == 0 || !integrationLoads())
         return Answer::WithoutLayerShell;
     return Answer::Offered;
 }
 
+bool LayerShell::loads()
+{
+    return module().isLoaded() && integrationLoads();
+}
+
+QByteArray LayerShell::moduleProblem()
+{
+    return problem;
+}
+
 void LayerShell::use()
 {
-    if (auto *useLayerShell = resolve<void()>("lumivaneUseLayerShell")) {
-        shellWasSet = qEnvironmentVariableIsSet(ShellVariable);
-        shellBefore = qgetenv(ShellVariable);
-        useLayerShell();
-        used = true;
-    }
+    used = true;
 }
 
 bool LayerShell::inUse()
@@ -109,11 +83,6 @@ bool LayerShell::inUse()
 
 void LayerShell::place(QWindow *window)
 {
-    static bool restoring = false;
-    if (!restoring) {
-        restoring = true;
-        window->installEventFilter(new ShellVariableRestorer(window));
-    }
-    if (auto *placeOnOverlayLayer = resolve<void(QWindow *, QScreen *)>("lumivanePlaceOnOverlayLayer"))
-        placeOnOverlayLayer(window, QGuiApplication::primaryScreen());
+    if (auto *placeOnOverlayLayer = resolve<void(QWindow *)>("lumivanePlaceOnOverlayLayer"))
+        placeOnOverlayLayer(window);
 }
