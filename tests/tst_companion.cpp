@@ -3,6 +3,7 @@
 #include "companion/CompanionProcess.h"
 #include "companion/CompanionSupervisor.h"
 #include "companion/DeviceWatcher.h"
+#include "session/StartEnvironment.h"
 #include "support/MessageCapture.h"
 #include "support/OverlayProcess.h"
 
@@ -172,6 +173,8 @@ void tst_Companion::init()
     QVERIFY(scratch->isValid());
     recordFile = scratch->filePath(QStringLiteral("record"));
     qputenv("GATTLINK_RECORD", QFile::encodeName(recordFile));
+    // The companions started here get the environment as it is for this test, not the first's.
+    StartEnvironment::retake();
 }
 
 void tst_Companion::cleanup()
