@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 
 namespace {
 
@@ -27,6 +28,7 @@ private Q_SLOTS:
     void initTestCase();
     void reportShowsHiddenOverlay();
     void ignoredModesShowNothing();
+    void senderWithoutOverlay_data();
     void senderWithoutOverlay();
     void senderRejectsBadInput_data();
     void senderRejectsBadInput();
@@ -80,12 +82,43 @@ void tst_EndToEnd::ignoredModesShowNothing()
     QVERIFY(overlay.stop());
 }
 
+void tst_EndToEnd::senderWithoutOverlay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("serverStopped");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("no overlay") << words("1 0 0 0") << false << QByteArray("no overlay is running");
+    // It takes the connection and never answers, as a stopped XWayland: the sender gives up, in
+    // one line.
+    QTest::newRow("X server stopped") << words("--via x11 1 0 0 0") << true
+                                      << QByteArray("the X display \":%1\" does not answer (waited 3 s)\n");
+}
+
 void tst_EndToEnd::senderWithoutOverlay()
 {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, serverStopped);
+    QFETCH(QByteArray, line);
     QCOMPARE(probe.selectionOwner(Channel), XCB_WINDOW_NONE);
+    QProcess server;
+    const QByteArray display = qgetenv("DISPLAY");
+    const auto restore = qScopeGuard([&] {
+        qputenv("DISPLAY", display);
+        server.kill();
+        server.waitForFinished();
+    });
+    if (serverStopped) {
+        server.start(QStringLiteral("Xvfb"), words("-displayfd 1 -nolisten tcp"));
+        QVERIFY(server.waitForStarted() && server.waitForReadyRead(ReportTimeoutMs));
+        const QByteArray number = server.readAllStandardOutput().trimmed();
+        QCOMPARE(::kill(pid_t(server.processId()), SIGSTOP), 0);
+        qputenv("DISPLAY", ':' + number);
+        line.replace("%1", number);
+    }
     QByteArray errors;
-    QCOMPARE(runSender(words("1 0 0 0"), &errors), 3);
-    QVERIFY2(errors.startsWith("lumivane-send: no overlay is running"), errors.constData());
+    QCOMPARE(runSender(arguments, &errors), 3);
+    QVERIFY2(serverStopped ? errors == "lumivane-send: " + line : errors.startsWith("lumivane-send: " + line),
+        errors.constData());
 }
 
 void tst_EndToEnd::senderRejectsBadInput_data()
