@@ -23,6 +23,10 @@ void listen(QWindow *window, const std::function<bool(quint32)> &receive = {});
 // Whether the channel is another overlay's, found so by listen().
 bool heldByAnotherOverlay();
 
+// Whether reports reach this overlay over the channel now: beside a Wayland display only while
+// the X server DISPLAY names is there and the channel is held on it.
+bool holding();
+
 // Whether an overlay holds the channel now; a stranger holding it does not count. False where
 // the channel cannot tell (Windows, Wayland without X).
 bool overlayRunning();

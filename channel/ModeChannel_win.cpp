@@ -46,6 +46,11 @@ bool ModeChannel::overlayRunning()
     return false;
 }
 
+bool ModeChannel::holding()
+{
+    return registration.message != 0;
+}
+
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
 {
     if (eventType != "windows_generic_MSG")
