@@ -7,6 +7,7 @@
 #include "session/StartEnvironment.h"
 #include "session/WarningLog.h"
 #include "sessionbus/BusAutolaunch.h"
+#include "sessionbus/BusLogging.h"
 #include "sessionbus/OverlayBusService.h"
 #include "sessionbus/SessionBusCheck.h"
 #include "windowsystem/DisplayPlatform.h"
@@ -78,6 +79,15 @@ int main(int argc, char *argv[])
         [&window] { return window.currentMode; },
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
+    // Never deaf: without the bus and without the X11 channel no report could reach the overlay.
+    QObject::connect(&busService, &OverlayBusService::busLost, &busService, [&busService] {
+        if (ModeChannel::holding()) {
+            busService.rejoinWhenBack();
+            return;
+        }
+        qCCritical(lcBus, "The session bus went away, and with it the last report channel; ending");
+        QCoreApplication::exit(1);
+    });
     if (busService.publish() == OverlayBusService::Name::HeldByAnother)
         busService.waitForName();
     if (parser.isSet(showOption))
