@@ -538,10 +538,17 @@ void tst_OverlayBus::onSway()
         QTRY_COMPARE_WITH_TIMEOUT(focused(), QStringLiteral("Event Tester"), 20000);
     if (twoOutputs) {
         // The panel on every output has reserved its room, and the user works on the output given.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_workspaces")})
-                    .contains("\"y\": 0,") == false,
-            20000);
+        // Each workspace's own rectangle, not the decoration's, which sway gives at 0 as well.
+        const auto panelsPlaced = [&output] {
+            const QJsonArray workspaces = QJsonDocument::fromJson(
+                output({QStringLiteral("swaymsg"), QStringLiteral("-t"), QStringLiteral("get_workspaces")}))
+                                              .array();
+            return workspaces.size() == 2 &&
+                std::all_of(workspaces.begin(), workspaces.end(), [](const QJsonValue &workspace) {
+                    return workspace[QLatin1String("rect")][QLatin1String("y")].toInt() > 0;
+                });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(panelsPlaced(), 20000);
         QCOMPARE(output({QStringLiteral("swaymsg"), QStringLiteral("focus"), QStringLiteral("output"), focus})
                      .contains("\"success\": true"),
             true);
