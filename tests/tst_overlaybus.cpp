@@ -160,6 +160,8 @@ enum class SwayFault {
     SlowAtStart,
     // XWayland stopped before the program starts, and continued once the overlay is shown.
     XWaylandStopped,
+    // XWayland killed while the overlay runs; sway starts it again at the next X client.
+    XWaylandKilled,
     // The compositor stopped while the overlay is shown, and the program asked to end.
     StoppedWhileShown,
     CompositorKilled,
@@ -175,21 +177,22 @@ bool processEnded(qint64 pid)
     if (!stat.open(QIODevice::ReadOnly))
         return true;
     const QByteArray line = stat.readAll();
-    const char state = line.mid(line.lastIndexOf(')') + 2, 1).at(0);
-    return state == 'Z' || state == 'X';
+    const QByteArray state = line.mid(line.lastIndexOf(')') + 2, 1);
+    return state.isEmpty() || state == "Z" || state == "X";
 }
 
-// The running processes whose name is the one given.
-QList<qint64> processesNamed(const QByteArray &name)
+// The running X server of the display given (":N"), by its command line: this test's own, never
+// another's on the machine.
+qint64 xServerOf(const QString &display)
 {
-    QList<qint64> found;
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name &&
-            !processEnded(pid.toLongLong()))
-            found << pid.toLongLong();
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const qint64 pid = entry.toLongLong();
+        QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid > 0 && commandLine.open(QIODevice::ReadOnly) &&
+            commandLine.readAll().split('\0').contains(display.toLocal8Bit()) && !processEnded(pid))
+            return pid;
     }
-    return found;
+    return 0;
 }
 
 } // namespace
@@ -445,6 +448,8 @@ void tst_OverlayBus::onSway_data()
         << QString() << installed << QString() << false << layerSurface << SwayFault::SlowAtStart;
     QTest::newRow("XWayland stopped")
         << QString() << installed << QString() << false << layerSurface << SwayFault::XWaylandStopped;
+    QTest::newRow("XWayland killed") << QString() << installed << QString() << false << layerSurface
+                                     << SwayFault::XWaylandKilled;
     QTest::newRow("compositor stopped, program terminated")
         << QString() << installed << QString() << false << layerSurface << SwayFault::StoppedWhileShown;
     QTest::newRow("compositor killed")
@@ -613,8 +618,8 @@ void tst_OverlayBus::onSway()
         QVERIFY(startBus());
     qint64 xwayland = 0;
     if (fault == SwayFault::XWaylandStopped) {
-        QTRY_VERIFY_WITH_TIMEOUT(!processesNamed("Xwayland").isEmpty(), 20000);
-        xwayland = processesNamed("Xwayland").constFirst();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (xwayland = xServerOf(environment.value(QStringLiteral("DISPLAY")))) > 0, 20000);
         QCOMPARE(::kill(pid_t(xwayland), SIGSTOP), 0);
     }
     const auto swayPid = pid_t(sway.processId());
@@ -733,6 +738,18 @@ void tst_OverlayBus::onSway()
             QTRY_VERIFY_WITH_TIMEOUT(companionEnded(), 20000);
         }
         break;
+    case SwayFault::XWaylandKilled: {
+        // The X11 channel goes with its server and comes back with the next one, one line each way.
+        const qint64 xServer = xServerOf(environment.value(QStringLiteral("DISPLAY")));
+        QVERIFY(xServer > 0);
+        QCOMPARE(::kill(pid_t(xServer), SIGKILL), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(said("The X server went away; reports over X11 end here"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(said("The X server is back; reports over X11 again"), 30000);
+        QVERIFY(QTest::qWaitFor(sentOverX, 30000));
+        QTRY_VERIFY(said(QByteArray()) && errors.count("mode: 3 ,R: 0 ,G: 0 ,B: 9") == 2);
+        QCOMPARE(onSway.state(), QProcess::Running);
+        break;
+    }
     case SwayFault::None:
     case SwayFault::SlowAtStart:
     case SwayFault::XWaylandStopped:
