@@ -20,9 +20,29 @@ int signalSockets[2] = {-1, -1};
 // Set by the handler, on whichever thread it runs.
 std::atomic<bool> ending {false};
 
+// The orderly end needs the event loop, which may be stuck in a frozen compositor's call or a hung
+// display's. Past this time the process ends anyway, with the status of an orderly end; the kernel
+// and the companion's guard then end the companion's group.
+constexpr unsigned int GraceSeconds = 2;
+
+void onGraceOver(int)
+{
+    ::_exit(0);
+}
+
+void armWatchdog()
+{
+    struct sigaction action = {};
+    action.sa_handler = onGraceOver;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGALRM, &action, nullptr);
+    ::alarm(GraceSeconds);
+}
+
 void onSignal(int signalNumber)
 {
-    ending = true;
+    if (!ending.exchange(true))
+        armWatchdog();
     const char byte = static_cast<char>(signalNumber);
     const ssize_t written = ::write(signalSockets[0], &byte, 1);
     static_cast<void>(written);

@@ -1,11 +1,13 @@
 #include "ApplicationIdentity.h"
 #include "InstanceGuard.h"
 #include "TerminationWatcher.h"
+#include "channel/ModeChannel.h"
 #include "overlay/Lumivane.h"
 #include "resources/UiLanguage.h"
 #include "session/StartEnvironment.h"
 #include "session/WarningLog.h"
 #include "sessionbus/BusAutolaunch.h"
+#include "sessionbus/BusLogging.h"
 #include "sessionbus/OverlayBusService.h"
 #include "sessionbus/SessionBusCheck.h"
 #include "tray/SystemTray.h"
@@ -86,6 +88,15 @@ int main(int argc, char *argv[])
         &QCoreApplication::quit,
     });
     window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
+    // Never deaf: without the bus and without the X11 channel no report could reach the overlay.
+    QObject::connect(&busService, &OverlayBusService::busLost, &busService, [&busService] {
+        if (ModeChannel::holding()) {
+            busService.rejoinWhenBack();
+            return;
+        }
+        qCCritical(lcBus, "The session bus went away, and with it the last report channel; ending");
+        QCoreApplication::exit(1);
+    });
     const OverlayBusService::Name name = busService.publish();
     if (instanceGuard.yieldsToBusName(name))
         return 0;

@@ -36,6 +36,10 @@ enum class Holder {
 };
 Holder holder();
 
+// Whether reports reach this overlay over the channel now: beside a Wayland display only while
+// the X server DISPLAY names is there and the channel is held on it.
+bool holding();
+
 // True when the native message is a report; its parameter is stored in *parameter.
 bool readReport(const QByteArray &eventType, void *message, quint32 *parameter);
 

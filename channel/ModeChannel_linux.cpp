@@ -2,14 +2,17 @@
 
 #include "ChannelNames.h"
 #include "X11Channel.h"
+#include "X11SideChannel.h"
 #include "windowsystem/SelectionWatch.h"
 
 #include <QGuiApplication>
+#include <QPointer>
 #include <QX11Info>
 
 namespace {
 
 xcb_atom_t channelAtom = XCB_ATOM_NONE;
+QPointer<X11SideChannel> sideChannel;
 
 } // namespace
 
@@ -21,13 +24,18 @@ void ModeChannel::listen(QWindow *window, const std::function<bool(quint32)> &re
         channelAtom =
             X11Channel::hold(QX11Info::connection(), static_cast<xcb_window_t>(window->winId()), watch);
     } else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        X11Channel::openBeside(receive, window);
+        sideChannel = new X11SideChannel(receive, window);
     }
 }
 
 bool ModeChannel::heldByAnotherOverlay()
 {
     return X11Channel::heldByAnotherOverlay();
+}
+
+bool ModeChannel::holding()
+{
+    return QX11Info::isPlatformX11() || (sideChannel && sideChannel->holding());
 }
 
 void ModeChannel::whenAnotherOverlayHolds(const std::function<void()> &handler)

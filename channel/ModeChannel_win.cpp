@@ -56,6 +56,11 @@ ModeChannel::Holder ModeChannel::holder()
     return GetLastError() == ERROR_ACCESS_DENIED ? Holder::Overlay : Holder::NoOverlay;
 }
 
+bool ModeChannel::holding()
+{
+    return registration.message != 0;
+}
+
 bool ModeChannel::readReport(const QByteArray &eventType, void *message, quint32 *parameter)
 {
     if (eventType != "windows_generic_MSG")

@@ -3,11 +3,20 @@
 #include "ChannelNames.h"
 #include "X11Channel.h"
 #include "windowsystem/XAtom.h"
+#include "windowsystem/XConnectAttempt.h"
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+// How long the sender waits for an X server that took the connection to answer it (a stopped
+// XWayland never does) before it gives up.
+constexpr int ConnectBoundMs = 3000;
+
+} // namespace
 
 struct ReportSender::Native
 {
@@ -20,23 +29,33 @@ struct ReportSender::Native
 ReportSender::ReportSender()
     : native(new Native)
 {
-    native->connection = xcb_connect(nullptr, nullptr);
+    // xcb_connect would try ":0" without DISPLAY.
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!display.isEmpty())
+        native->connection = XConnectAttempt(display).take(ConnectBoundMs);
 }
 
 ReportSender::~ReportSender()
 {
-    xcb_disconnect(native->connection);
+    if (native->connection)
+        xcb_disconnect(native->connection);
 }
 
 bool ReportSender::overlayRunning()
 {
     xcb_connection_t *connection = native->connection;
     native->owner = XCB_WINDOW_NONE;
-    if (xcb_connection_has_error(connection)) {
+    if (!connection || xcb_connection_has_error(connection)) {
         const QByteArray display = qgetenv("DISPLAY");
-        error = display.isEmpty()
-            ? QStringLiteral("cannot connect to an X display (DISPLAY is not set)")
-            : QStringLiteral("cannot connect to the X display \"%1\"").arg(QString::fromLocal8Bit(display));
+        if (display.isEmpty())
+            error = QStringLiteral("cannot connect to an X display (DISPLAY is not set)");
+        else if (!connection)
+            error = QStringLiteral("the X display \"%1\" does not answer (waited %2 s)")
+                        .arg(QString::fromLocal8Bit(display))
+                        .arg(ConnectBoundMs / 1000);
+        else
+            error =
+                QStringLiteral("cannot connect to the X display \"%1\"").arg(QString::fromLocal8Bit(display));
         return false;
     }
     // Only an overlay's marked window takes a report: sent to a stranger holding the selection,

@@ -35,9 +35,11 @@ public:
     // True when the event is a report on the channel's atom; its parameter is stored in *parameter.
     static bool readReport(const xcb_generic_event_t *event, xcb_atom_t atom, quint32 *parameter);
 
-    // Holds the channel through a connection of its own to the X server DISPLAY names, if one
-    // answers (none is started); nullptr otherwise. receive is handed each report.
-    static X11Channel *openBeside(const std::function<bool(quint32)> &receive, QObject *parent);
+    // Holds the channel through a connection of its own to the X server DISPLAY names, which it
+    // takes over and closes. receive is handed each report; gone is called once the server has
+    // gone away, and the channel is then of no further use.
+    static X11Channel *openBeside(xcb_connection_t *connection, int screen,
+        const std::function<bool(quint32)> &receive, const std::function<void()> &gone, QObject *parent);
     ~X11Channel() override;
 
 private:
@@ -47,7 +49,7 @@ private:
     };
 
     X11Channel(xcb_connection_t *connection, int screen, const std::function<bool(quint32)> &receive,
-        QObject *parent);
+        const std::function<void()> &gone, QObject *parent);
     void readEvents();
 
     // Declared first, so that it is closed after the watch and the notifier that use it.
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<SelectionWatch> watch;
     std::unique_ptr<QSocketNotifier> notifier;
     std::function<bool(quint32)> receive;
+    std::function<void()> gone;
 };
 
 #endif // X11CHANNEL_H

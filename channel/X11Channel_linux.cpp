@@ -106,7 +106,7 @@ xcb_atom_t X11Channel::hold(xcb_connection_t *connection, xcb_window_t window, S
     // is not asked.
     xcb_grab_server(connection);
     if (isOverlay(connection, channelOwner(connection, atom), mark))
-        yielded = true;
+        yield();
     else
         xcb_set_selection_owner(connection, window, atom, XCB_CURRENT_TIME);
     xcb_ungrab_server(connection);
@@ -144,25 +144,18 @@ bool X11Channel::readReport(const xcb_generic_event_t *event, xcb_atom_t atom, q
     return true;
 }
 
-X11Channel *X11Channel::openBeside(const std::function<bool(quint32)> &receive, QObject *parent)
+X11Channel *X11Channel::openBeside(xcb_connection_t *connection, int screen,
+    const std::function<bool(quint32)> &receive, const std::function<void()> &gone, QObject *parent)
 {
-    // xcb_connect would try ":0" without DISPLAY; only a server the session names is used.
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return nullptr;
-    int screen = 0;
-    xcb_connection_t *connection = xcb_connect(nullptr, &screen);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
-        return nullptr;
-    }
-    return new X11Channel(connection, screen, receive, parent);
+    return new X11Channel(connection, screen, receive, gone, parent);
 }
 
-X11Channel::X11Channel(
-    xcb_connection_t *connection, int screen, const std::function<bool(quint32)> &receive, QObject *parent)
+X11Channel::X11Channel(xcb_connection_t *connection, int screen, const std::function<bool(quint32)> &receive,
+    const std::function<void()> &gone, QObject *parent)
     : QObject(parent)
     , connection(connection)
     , receive(receive)
+    , gone(gone)
 {
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
     for (; screens.rem > 1 && screen > 0; --screen)
@@ -198,5 +191,6 @@ void X11Channel::readEvents()
         // The server went away (XWayland ends with its compositor); the session bus still carries reports.
         notifier->setEnabled(false);
         qCWarning(lcChannel, "The X server went away; reports over X11 end here");
+        gone();
     }
 }

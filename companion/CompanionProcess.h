@@ -5,10 +5,10 @@
 
 // The handle on the companion program. It runs in the environment the user started the program
 // with. Its output goes straight to our own standard output and error, where it stays visible and
-// never piles up in our memory. On Linux the companion leads a
-// process group of its own, which is ended with it, and the kernel ends the companion when this
-// process dies, however it dies, so that no orphan outlives it. On Windows the companion runs in a
-// job object that ends it when this process's last handle on the job closes, as at its death.
+// never piles up in our memory. On Linux the companion leads a process group of its own, which is
+// ended with it; when this process dies, however it dies, the kernel ends the companion and a
+// guard in the group ends the rest, so that no orphan outlives it. On Windows the companion runs
+// in a job object that ends it when this process's last handle on the job closes, as at its death.
 class CompanionProcess : public QProcess
 {
     Q_OBJECT

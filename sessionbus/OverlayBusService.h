@@ -66,6 +66,10 @@ public:
     // Tells the bus's listeners of the current mode if it is not the one they last heard of.
     void modeMayHaveChanged();
 
+    // After busLost(): joins a bus at the session's address again once one answers there, asking
+    // at growing intervals, and says so in one line each way.
+    void rejoinWhenBack();
+
     uchar currentMode() const;
 
     // The interfaces' methods, called by the adaptors.
@@ -82,15 +86,27 @@ public:
 
 Q_SIGNALS:
     void currentModeChanged(uchar mode);
+    // The bus joined went away (its daemon ended): the service is on no bus now.
+    void busLost();
+
+private Q_SLOTS:
+    // The bus library's own notice of the lost connection, connected by its D-Bus name.
+    void onDisconnected();
 
 private:
     Name join();
+    void askForBus();
     void takeName();
     void relayModeChange(uchar mode);
 
     Handlers handlers;
     bool published = false;
     uchar announced = 0;
+    // The connection the service is on: the session bus of the library's own, or one made to
+    // rejoin a bus that came back.
+    QString connectionName;
+    int rejoins = 0;
+    int rejoinMs = 0;
 };
 
 #endif // OVERLAYBUSSERVICE_H

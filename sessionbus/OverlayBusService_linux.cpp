@@ -1,6 +1,7 @@
 #include "OverlayBusService.h"
 
 #include "BusLogging.h"
+#include "BusProbe.h"
 #include "SessionBus.h"
 #include "applicationadaptor.h"
 #include "channel/ChannelNames.h"
@@ -12,11 +13,25 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDebug>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <algorithm>
 #include <iterator>
 #include <utility>
+
+namespace {
+
+// The first wait for a bus that went away, doubled after each miss up to the longest.
+constexpr int FirstRejoinMs = 500;
+constexpr int LongestRejoinMs = 8000;
+
+QDBusConnection connectionNamed(const QString &name)
+{
+    return name.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(name);
+}
+
+} // namespace
 
 OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
     : QObject(parent)
@@ -91,7 +106,7 @@ OverlayBusService::Name OverlayBusService::publish()
 
 OverlayBusService::Name OverlayBusService::join()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = connectionNamed(connectionName);
     if (!bus.isConnected())
         return Name::Unavailable;
     const QString path = QLatin1String(ChannelNames::BusPath);
@@ -123,11 +138,58 @@ OverlayBusService::Name OverlayBusService::join()
                                           .arg(service, reply.error().message());
         return Name::Unavailable;
     }
+    // A daemon that ends (or a bus restarted) ends the connection; the library says so locally.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+        QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+        SLOT(onDisconnected()));
     if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
         takeName();
         return Name::Owned;
     }
     return Name::HeldByAnother;
+}
+
+void OverlayBusService::onDisconnected()
+{
+    published = false;
+    Q_EMIT busLost();
+}
+
+void OverlayBusService::rejoinWhenBack()
+{
+    qCWarning(lcBus).noquote() << QStringLiteral(
+        "The session bus went away; reports arrive over X11 until a bus answers at %1 again")
+                                      .arg(SessionBus::address());
+    rejoinMs = FirstRejoinMs;
+    QTimer::singleShot(rejoinMs, this, &OverlayBusService::askForBus);
+}
+
+// Asked without waiting on a daemon that stalls; the connection is made once one answers.
+void OverlayBusService::askForBus()
+{
+    const QString address = SessionBus::address();
+    auto *probe = new BusProbe(address, this);
+    connect(probe, &BusProbe::finished, this, [this, probe, address](BusProbe::Answer answer) {
+        probe->deleteLater();
+        if (answer == BusProbe::Answer::Answered) {
+            const QString name = QStringLiteral("lumivane-rejoined-%1").arg(++rejoins);
+            if (QDBusConnection::connectToBus(address, name).isConnected()) {
+                if (!connectionName.isEmpty())
+                    QDBusConnection::disconnectFromBus(connectionName);
+                connectionName = name;
+                if (join() != Name::Unavailable) {
+                    qCWarning(lcBus).noquote()
+                        << QStringLiteral("Back on the session bus at %1").arg(address);
+                    return;
+                }
+            } else {
+                QDBusConnection::disconnectFromBus(name);
+            }
+        }
+        rejoinMs = qMin(rejoinMs * 2, LongestRejoinMs);
+        QTimer::singleShot(rejoinMs, this, &OverlayBusService::askForBus);
+    });
+    probe->start();
 }
 
 void OverlayBusService::waitForName()
@@ -159,5 +221,5 @@ void OverlayBusService::relayModeChange(uchar mode)
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QLatin1String(ChannelNames::BusInterface)
            << QVariantMap {{QStringLiteral("CurrentMode"), QVariant::fromValue(mode)}} << QStringList();
-    QDBusConnection::sessionBus().send(signal);
+    connectionNamed(connectionName).send(signal);
 }

@@ -20,6 +20,10 @@ void OverlayBusService::waitForName() { }
 
 void OverlayBusService::modeMayHaveChanged() { }
 
+void OverlayBusService::rejoinWhenBack() { }
+
+void OverlayBusService::onDisconnected() { }
+
 uchar OverlayBusService::currentMode() const
 {
     return uchar(handlers.currentMode());

@@ -564,16 +564,32 @@ void tst_Companion::backWithItsAccessory()
 
 void tst_Companion::groupEndsWithIt_data()
 {
-    QTest::addColumn<bool>("byRemoval"); // otherwise the program is terminated
+    QTest::addColumn<QString>("end");
 
-    QTest::newRow("removal") << true;
-    QTest::newRow("termination signal") << false;
+    QTest::newRow("removal") << QStringLiteral("removal");
+    QTest::newRow("termination signal") << QStringLiteral("terminated");
+    // Ways out that run none of the program's own code: the kernel and the group's guard.
+    QTest::newRow("program killed") << QStringLiteral("killed");
+    QTest::newRow("X server gone") << QStringLiteral("display lost");
 }
 
 void tst_Companion::groupEndsWithIt()
 {
-    QFETCH(bool, byRemoval);
+    QFETCH(QString, end);
 
+    // The program's own X server, for the row that takes it away.
+    QProcess xServer;
+    const QByteArray testDisplay = qgetenv("DISPLAY");
+    const auto restoreDisplay = qScopeGuard([&] {
+        qputenv("DISPLAY", testDisplay);
+        xServer.kill();
+        xServer.waitForFinished();
+    });
+    if (end == QLatin1String("display lost")) {
+        xServer.start(QStringLiteral("Xvfb"), words("-displayfd 1 -nolisten tcp -screen 0 640x480x24"));
+        QVERIFY(xServer.waitForStarted() && xServer.waitForReadyRead(WaitMs));
+        qputenv("DISPLAY", ':' + xServer.readAllStandardOutput().trimmed());
+    }
     MockBluez bluez;
     QVERIFY2(bluez.start(), qPrintable(bluez.lastError()));
     OverlayProcess overlay;
@@ -588,24 +604,43 @@ void tst_Companion::groupEndsWithIt()
     QCOMPARE(children().size(), 2);
     const qint64 companion = starts().at(0).pid;
 
-    // The companion leads a group of its own, apart from the program's, with its two children.
+    // The companion leads a group of its own, apart from the program's, with its two children
+    // and the guard that ends the group when the program is gone; the companion's own wait is
+    // for its children only.
     QList<qint64> group = processesWhere(Group, companion);
+    const auto guard = std::find_if(group.cbegin(), group.cend(), [](qint64 pid) {
+        QFile name(QStringLiteral("/proc/%1/comm").arg(pid));
+        return name.open(QIODevice::ReadOnly) && name.readAll() == "companion-guard\n";
+    });
+    QVERIFY(guard != group.cend());
+    QVERIFY(statOf(*guard).value(Parent).toLongLong() != companion);
+    group.removeOne(*guard);
     std::sort(group.begin(), group.end());
     QList<qint64> expected = children() << companion;
     std::sort(expected.begin(), expected.end());
     QCOMPARE(group, expected);
     QVERIFY(statOf(overlay.process.processId()).value(Group).toLongLong() != companion);
 
-    if (byRemoval) {
+    const auto groupEnded = [&] { return processesWhere(Group, companion).isEmpty(); };
+    if (end == QLatin1String("removal")) {
         QVERIFY2(bluez.setConnected(device, false), qPrintable(bluez.lastError()));
-        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
+        QVERIFY(QTest::qWaitFor(groupEnded, WaitMs));
         QCOMPARE(overlay.process.state(), QProcess::Running);
         QVERIFY(overlay.stop());
-    } else {
+        return;
+    }
+    if (end == QLatin1String("terminated")) {
         QVERIFY(overlay.stop());
         QCOMPARE(overlay.process.exitCode(), 0);
-        QVERIFY(QTest::qWaitFor([&] { return processesWhere(Group, companion).isEmpty(); }, WaitMs));
+    } else if (end == QLatin1String("killed")) {
+        overlay.process.kill();
+        QVERIFY(overlay.process.waitForFinished(WaitMs));
+    } else {
+        xServer.kill();
+        QVERIFY(overlay.process.waitForFinished(WaitMs));
+        QCOMPARE(overlay.process.exitCode(), 1);
     }
+    QVERIFY(QTest::qWaitFor(groupEnded, WaitMs));
 }
 
 QTEST_GUILESS_MAIN(tst_Companion)

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <vector>
@@ -28,6 +29,9 @@ void setVariable(const char *name, const QByteArray &value)
     else
         qputenv(name, value);
 }
+
+// The name of a compositor that accepts connections (its backlog does) and never answers.
+const char SilentCompositor[] = "silent";
 
 } // namespace
 
@@ -78,6 +82,7 @@ void tst_DisplayPlatform::choice_data()
     QTest::addColumn<QByteArray>("socket");
 
     const QByteArray unset;
+    const QByteArray Silent(SilentCompositor);
     const QByteArray xcb("xcb");
     const QStringList plain {QStringLiteral("lumivane")};
 
@@ -116,6 +121,11 @@ void tst_DisplayPlatform::choice_data()
     QTest::newRow("handed socket, user chose wayland")
         << wayland << unset << unset << plain << wayland << open;
     QTest::newRow("handed socket, user chose xcb") << xcb << unset << unset << plain << xcb << open;
+    // A compositor that takes the connection and says nothing in time is slow, not without a
+    // layer shell: Wayland, never X11 through its XWayland.
+    QTest::newRow("compositor silent") << unset << Silent << unset << plain << wayland << unset;
+    QTest::newRow("compositor silent, user chose wayland")
+        << wayland << Silent << unset << plain << wayland << unset;
 }
 
 void tst_DisplayPlatform::choice()
@@ -149,6 +159,19 @@ void tst_DisplayPlatform::choice()
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    const QByteArray path = QFile::encodeName(runtime.filePath(QString::fromLatin1(SilentCompositor)));
+    const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const auto closeSilent = qScopeGuard([silent, &path] {
+        ::close(silent);
+        ::unlink(path.constData());
+    });
+    if (waylandDisplay == SilentCompositor) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
+        QVERIFY(::bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+            ::listen(silent, 4) == 0);
+    }
     StartEnvironment::retake();
     const QProcessEnvironment before = StartEnvironment::forChildren();
     DisplayPlatform::chooseBeforeApplication(int(arguments.size()), argv.data());
@@ -162,11 +185,13 @@ void tst_DisplayPlatform::choice()
     // One that names no open socket is dropped, so that Qt connects by name.
     if (!socket.isNull() && sockets[0] < 0)
         QVERIFY(variable("WAYLAND_SOCKET").isNull());
-    // Nobody asks a handed connection first: Qt takes the layer shell where it is offered, the
-    // desktop's shell otherwise (the module lies beside the tests as beside the program).
-    const bool handedToWayland = sockets[0] >= 0 && variable("QT_QPA_PLATFORM") == "wayland";
+    // Nobody asks a handed connection first, and a silent compositor has not said: Qt takes the
+    // layer shell where it is offered, the desktop's shell otherwise (the module lies beside the
+    // tests as beside the program).
+    const bool unasked =
+        (sockets[0] >= 0 || waylandDisplay == SilentCompositor) && variable("QT_QPA_PLATFORM") == "wayland";
     QCOMPARE(variable("QT_WAYLAND_SHELL_INTEGRATION"),
-        handedToWayland ? QByteArray("layer-shell;xdg-shell") : QByteArray());
+        unasked ? QByteArray("layer-shell;xdg-shell") : QByteArray());
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
 }

@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <optional>
 #include <sys/socket.h>
@@ -126,17 +127,26 @@ void tst_EndToEnd::ignoredModesShowNothing()
 
 void tst_EndToEnd::senderWithoutOverlay_data()
 {
-    QTest::addColumn<bool>("strangerHolds");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("nobody holds the channel") << false << words("1 0 0 0");
+    QTest::addColumn<bool>("strangerHolds");
+    QTest::addColumn<bool>("serverStopped");
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray none("no overlay is running");
+    QTest::newRow("nobody holds the channel") << words("1 0 0 0") << false << false << none;
     // A client that is no overlay would take the report and drop it.
-    QTest::newRow("a stranger holds the channel") << true << words("--via x11 1 0 0 0");
+    QTest::newRow("a stranger holds the channel") << words("--via x11 1 0 0 0") << true << false << none;
+    // It takes the connection and never answers, as a stopped XWayland: the sender gives up, in
+    // one line.
+    QTest::newRow("X server stopped") << words("--via x11 1 0 0 0") << false << true
+                                      << QByteArray("the X display \":%1\" does not answer (waited 3 s)\n");
 }
 
 void tst_EndToEnd::senderWithoutOverlay()
 {
-    QFETCH(bool, strangerHolds);
     QFETCH(QStringList, arguments);
+    QFETCH(bool, strangerHolds);
+    QFETCH(bool, serverStopped);
+    QFETCH(QByteArray, line);
     QCOMPARE(probe.selectionOwner(Channel), XCB_WINDOW_NONE);
     std::optional<XProbe> stranger;
     if (strangerHolds) {
@@ -144,9 +154,25 @@ void tst_EndToEnd::senderWithoutOverlay()
         stranger->takeSelection(Channel);
         QCOMPARE(probe.selectionOwner(Channel), stranger->window());
     }
+    QProcess server;
+    const QByteArray display = qgetenv("DISPLAY");
+    const auto restore = qScopeGuard([&] {
+        qputenv("DISPLAY", display);
+        server.kill();
+        server.waitForFinished();
+    });
+    if (serverStopped) {
+        server.start(QStringLiteral("Xvfb"), words("-displayfd 1 -nolisten tcp"));
+        QVERIFY(server.waitForStarted() && server.waitForReadyRead(ReportTimeoutMs));
+        const QByteArray number = server.readAllStandardOutput().trimmed();
+        QCOMPARE(::kill(pid_t(server.processId()), SIGSTOP), 0);
+        qputenv("DISPLAY", ':' + number);
+        line.replace("%1", number);
+    }
     QByteArray errors;
     QCOMPARE(runSender(arguments, &errors), 3);
-    QVERIFY2(errors.startsWith("lumivane-send: no overlay is running"), errors.constData());
+    QVERIFY2(serverStopped ? errors == "lumivane-send: " + line : errors.startsWith("lumivane-send: " + line),
+        errors.constData());
 }
 
 void tst_EndToEnd::senderRejectsBadInput_data()

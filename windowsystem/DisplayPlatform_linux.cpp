@@ -24,8 +24,10 @@ const char ShellVariable[] = "QT_WAYLAND_SHELL_INTEGRATION";
 // nothing and every window stays in shared memory. Qt reads the variable once, at that first show.
 const char DecorationVariable[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
 
-// Long enough for a compositor's answer on a loaded machine, short enough not to be felt at login.
-constexpr int WaylandQueryMs = 250;
+// A compositor busy at login may take seconds to answer. An answer still missing then is no "no":
+// Qt waits for that compositor in any case, and the program takes its Wayland side without
+// knowing what it offers.
+constexpr int WaylandQueryMs = 5000;
 
 // Which display was taken, and why.
 QByteArray choice;
@@ -158,6 +160,20 @@ void takeHandedConnection(const QByteArray &chosen)
     }
 }
 
+// A compositor that took the connection and has not answered within the time: Qt's Wayland
+// platform learns what it offers once it answers, and takes the layer shell where it is offered.
+void takeUnanswered(const QByteArray &chosen)
+{
+    const QByteArray silence =
+        ": the compositor did not answer within " + QByteArray::number(WaylandQueryMs / 1000) + " s";
+    if (LayerShell::loads()) {
+        useLayerShell("layer-shell;xdg-shell");
+        choice = chosen + ", a layer surface where the compositor offers one" + silence;
+    } else {
+        choice = chosen + ", a window the compositor places" + silence;
+    }
+}
+
 bool takeChosen(const QByteArray &name, const char *display)
 {
     if (name == "xcb" && !xServerAnswers(display))
@@ -186,6 +202,9 @@ bool takeChosen(const QByteArray &name, const char *display)
         drawNoDecorations();
         useLayerShell("layer-shell");
         choice = name + ", as chosen by the user: a layer surface";
+        return true;
+    case LayerShell::Answer::Silent:
+        takeUnanswered(name + ", as chosen by the user,");
         return true;
     case LayerShell::Answer::WithoutLayerShell:
     case LayerShell::Answer::Unavailable:
@@ -222,6 +241,12 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
         drawNoDecorations();
         useLayerShell("layer-shell");
         choice = "Wayland, a layer surface: the compositor offers one";
+        return true;
+    }
+    // Its XWayland, if any, would not answer either.
+    if (wayland == LayerShell::Answer::Silent) {
+        setForApplication(PlatformVariable, "wayland");
+        takeUnanswered("Wayland");
         return true;
     }
     if (xServerAnswers(display)) {

@@ -16,6 +16,8 @@ enum class Answer {
     // The program's Wayland module cannot be loaded: nobody was asked.
     Unavailable,
     NoCompositor,
+    // A compositor took the connection but did not say within the time given what it offers.
+    Silent,
     WithoutLayerShell,
     // The compositor offers a layer shell, and Qt's Wayland platform and its layer-shell
     // integration both load.

@@ -60,8 +60,8 @@ void readUntilDone(wl_display *display, const Registry &registry, int timeoutMs)
 
 } // namespace
 
-// -1: no compositor answers at WAYLAND_DISPLAY; 0: it offers no layer shell, or has not said so in
-// time; 1: it offers one.
+// -1: no compositor answers at WAYLAND_DISPLAY, or the connection broke; 0: it offers no layer
+// shell; 1: it offers one; 2: it accepted the connection but has not answered in time.
 extern "C" Q_DECL_EXPORT int lumivaneAskLayerShell(int timeoutMs)
 {
     wl_display *display = wl_display_connect(nullptr);
@@ -73,10 +73,13 @@ extern "C" Q_DECL_EXPORT int lumivaneAskLayerShell(int timeoutMs)
     wl_callback *sync = wl_display_sync(display);
     wl_callback_add_listener(sync, &SyncListener, &registry);
     readUntilDone(display, registry, timeoutMs);
+    const bool broken = wl_display_get_error(display) != 0;
     wl_callback_destroy(sync);
     wl_registry_destroy(globals);
     wl_display_disconnect(display);
-    return registry.done && registry.layerShell ? 1 : 0;
+    if (registry.done)
+        return registry.layerShell ? 1 : 0;
+    return broken ? -1 : 2;
 }
 
 // Unanchored, the surface lies centred on its output. It names no output, so the compositor puts

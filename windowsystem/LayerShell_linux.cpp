@@ -61,6 +61,8 @@ LayerShell::Answer LayerShell::ask(int timeoutMs)
     const int answer = ask(timeoutMs);
     if (answer < 0)
         return Answer::NoCompositor;
+    if (answer == 2)
+        return Answer::Silent;
     if (answer == 0 || !integrationLoads())
         return Answer::WithoutLayerShell;
     return Answer::Offered;
