@@ -30,7 +30,7 @@ void whenAnotherOverlayHolds(const std::function<void()> &handler);
 // connection where Qt runs on X11, otherwise on a short connection of its own); on Windows, where
 // a report is a broadcast, the holder of the overlay's named mutex.
 enum class Holder {
-    NoServer, // no X server answers (Wayland without X)
+    NoServer, // no X server answers (Wayland without X, a stopped XWayland)
     Overlay,
     NoOverlay, // nobody, or a client that is no overlay
 };

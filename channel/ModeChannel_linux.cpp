@@ -4,12 +4,17 @@
 #include "X11Channel.h"
 #include "X11SideChannel.h"
 #include "windowsystem/SelectionWatch.h"
+#include "windowsystem/XConnectAttempt.h"
 
 #include <QGuiApplication>
 #include <QPointer>
 #include <QX11Info>
 
 namespace {
+
+// An X server that takes the connection and does not answer within this (a stopped XWayland) can
+// tell nothing: the bus or the lock answers instead, and the start goes on.
+constexpr int XAnswerMs = 1000;
 
 xcb_atom_t channelAtom = XCB_ATOM_NONE;
 QPointer<X11SideChannel> sideChannel;
@@ -53,7 +58,10 @@ ModeChannel::Holder ModeChannel::holder()
     // xcb_connect would try ":0" without DISPLAY; only a server the session names counts.
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return Holder::NoServer;
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    XConnectAttempt attempt(qgetenv("DISPLAY"));
+    xcb_connection_t *connection = attempt.take(XAnswerMs);
+    if (!connection)
+        return Holder::NoServer;
     const Holder found = xcb_connection_has_error(connection) ? Holder::NoServer : holderOn(connection);
     xcb_disconnect(connection);
     return found;
