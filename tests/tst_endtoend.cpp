@@ -6,7 +6,6 @@
 
 #include <QLocalServer>
 
-#include <algorithm>
 #include <optional>
 
 namespace {
@@ -172,10 +171,8 @@ void tst_EndToEnd::waylandSessionRunsOnX11()
     // whatever the program set for itself (the platform, an unreachable session bus); the shell
     // running the companion adds its working folder.
     const auto withoutWorkingFolder = [](QStringList variables) {
-        variables.erase(
-            std::remove_if(variables.begin(), variables.end(),
-                [](const QString &variable) { return variable.startsWith(QLatin1String("PWD=")); }),
-            variables.end());
+        variables.replaceInStrings(QRegularExpression(QStringLiteral("^PWD=.*")), QString());
+        variables.removeAll(QString());
         variables.sort();
         return variables;
     };
