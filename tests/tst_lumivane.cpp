@@ -9,7 +9,6 @@
 #include "widgets/ring.h"
 #include "windowsystem/WindowFade.h"
 
-#include <QAccessible>
 #include <QLabel>
 #include <QPainter>
 #include <QParallelAnimationGroup>
@@ -55,7 +54,6 @@ private Q_SLOTS:
     void construction();
     void metaObject();
     void composition();
-    void accessibleAsOneNotification();
     void showFadesInAndArmsTimer();
     void showWhileShownStartsOver();
     void showDuringFadeOutKeepsWindow();
@@ -165,17 +163,6 @@ void tst_Lumivane::composition()
             stack.append(widget);
     }
     QCOMPARE(stack, expected);
-}
-
-void tst_Lumivane::accessibleAsOneNotification()
-{
-    Lumivane window;
-    QAccessibleInterface *overlay = QAccessible::queryAccessibleInterface(&window);
-    QCOMPARE(overlay->role(), QAccessible::Notification);
-    QCOMPARE(overlay->text(QAccessible::Name), QStringLiteral("幻彩"));
-    // The stacked captions of the modes not on show stay out of a reader's way.
-    QCOMPARE(overlay->childCount(), 0);
-    QCOMPARE(overlay->childAt(window.x() + 88, window.y() + 100), nullptr);
 }
 
 void tst_Lumivane::showFadesInAndArmsTimer()

@@ -28,6 +28,12 @@ quint32 onServer(const QVariant &opacity)
     return quint32(qRound64(opacity.toReal() * 0xffffffff));
 }
 
+// A portal's settings with GNOME's wish.
+QByteArray gnome(const char *enabled)
+{
+    return QByteArray(R"({"org.gnome.desktop.interface": {"enable-animations": )") + enabled + "}}";
+}
+
 } // namespace
 
 // Motion as the desktop wants it: the fades step by step on the X server, and the user's wish for
@@ -125,28 +131,21 @@ void tst_Motion::desktopSays_data()
     QTest::addColumn<QByteArray>("kdeFactor");
     QTest::addColumn<bool>("animate");
     const QByteArray noPortal;
-    QTest::newRow("GNOME: off") << QByteArray(
-                                       R"({"org.gnome.desktop.interface": {"enable-animations": false}})")
-                                << QByteArray("GNOME") << QByteArray() << false;
-    QTest::newRow("GNOME: on") << QByteArray(
-                                      R"({"org.gnome.desktop.interface": {"enable-animations": true}})")
-                               << QByteArray("GNOME") << QByteArray("0") << true;
-    QTest::newRow("KDE portal: factor 0")
-        << QByteArray(R"({"org.kde.kdeglobals.KDE": {"AnimationDurationFactor": 0.0}})") << QByteArray("KDE")
-        << QByteArray("1") << false;
-    QTest::newRow("KDE portal: factor as text")
-        << QByteArray(R"({"org.kde.kdeglobals.KDE": {"AnimationDurationFactor": "0"}})") << QByteArray("KDE")
-        << QByteArray() << false;
-    QTest::newRow("KDE portal: slower")
-        << QByteArray(R"({"org.kde.kdeglobals.KDE": {"AnimationDurationFactor": 2.5}})") << QByteArray("KDE")
-        << QByteArray() << true;
-    QTest::newRow("portal without them, KDE file")
-        << QByteArray("{}") << QByteArray("KDE") << QByteArray("0") << false;
-    QTest::newRow("no portal, KDE file: 0") << noPortal << QByteArray("KDE") << QByteArray("0") << false;
-    QTest::newRow("no portal, KDE file: 0.5") << noPortal << QByteArray("KDE") << QByteArray("0.5") << true;
+    const auto kde = [](const char *factor) -> QByteArray {
+        return QByteArray(R"({"org.kde.kdeglobals.KDE": {"AnimationDurationFactor": )") + factor + "}}";
+    };
+    const QByteArray KDE("KDE");
+    QTest::newRow("GNOME: off") << gnome("false") << QByteArray("GNOME") << QByteArray() << false;
+    QTest::newRow("GNOME: on") << gnome("true") << QByteArray("GNOME") << QByteArray("0") << true;
+    QTest::newRow("KDE portal: factor 0") << kde("0.0") << KDE << QByteArray("1") << false;
+    QTest::newRow("KDE portal: factor as text") << kde(R"("0")") << KDE << QByteArray() << false;
+    QTest::newRow("KDE portal: slower") << kde("2.5") << KDE << QByteArray() << true;
+    QTest::newRow("portal without them, KDE file") << QByteArray("{}") << KDE << QByteArray("0") << false;
+    QTest::newRow("no portal, KDE file: 0") << noPortal << KDE << QByteArray("0") << false;
+    QTest::newRow("no portal, KDE file: 0.5") << noPortal << KDE << QByteArray("0.5") << true;
     QTest::newRow("no portal, KDE among others")
         << noPortal << QByteArray("plasma:kde") << QByteArray("0") << false;
-    QTest::newRow("no portal, KDE without file") << noPortal << QByteArray("KDE") << QByteArray() << true;
+    QTest::newRow("no portal, KDE without file") << noPortal << KDE << QByteArray() << true;
     QTest::newRow("no portal, another desktop") << noPortal << QByteArray("XFCE") << QByteArray("0") << true;
 }
 
@@ -170,7 +169,7 @@ void tst_Motion::desktopSays()
 
 void tst_Motion::followsChanges()
 {
-    QVERIFY(startPortal(R"({"org.gnome.desktop.interface": {"enable-animations": true}})"));
+    QVERIFY(startPortal(gnome("true")));
     MotionPreference motion;
     QSignalSpy changes(&motion, &MotionPreference::animateChanged);
     QVERIFY(changes.isValid());
@@ -201,7 +200,7 @@ void tst_Motion::followsChanges()
 
 void tst_Motion::displayWithoutMotion()
 {
-    QVERIFY(startPortal(R"({"org.gnome.desktop.interface": {"enable-animations": false}})"));
+    QVERIFY(startPortal(gnome("false")));
     Lumivane window;
     auto *motion = window.findChild<MotionPreference *>();
     QVERIFY(motion);

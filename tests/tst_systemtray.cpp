@@ -35,16 +35,6 @@ QAction *entry(SystemTray *tray, Entry which)
     return tray->contextMenu()->actions().value(which);
 }
 
-// A shell script with the given body, which the owner may run.
-bool writeScript(const QString &path, const QByteArray &body)
-{
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\n" + body) < 0)
-        return false;
-    script.close();
-    return script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-}
-
 } // namespace
 
 // Stands in for the desktop's web browser.
@@ -212,7 +202,7 @@ void tst_SystemTray::updateOpensSupportPage()
     qputenv("QT_WAYLAND_SHELL_INTEGRATION", "layer-shell");
     const QString opener = path.filePath(QStringLiteral("xdg-open"));
     if (xdgOpen)
-        QVERIFY(writeScript(opener,
+        QVERIFY(TestFiles::writeScript(opener,
             "printf '%s\\n' \"$@\" >\"$0.arguments\"; /usr/bin/env >\"$0.tmp\"; /bin/mv \"$0.tmp\" "
             "\"$0.environment\"\n"));
 

@@ -18,14 +18,16 @@ HeadlessSway::~HeadlessSway()
     sway.waitForFinished(10000);
 }
 
-bool HeadlessSway::start()
+bool HeadlessSway::start(const QByteArray &moreConfig, bool xwayland, int outputs)
 {
     const QString runtime = home.path() + QStringLiteral("/runtime");
     QFile config(home.path() + QStringLiteral("/config"));
     if (!home.isValid() || !QDir().mkdir(runtime) ||
         !QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
         !config.open(QIODevice::WriteOnly) ||
-        config.write("xwayland disable\noutput HEADLESS-1 resolution 1280x800\n") < 0)
+        config.write(xwayland ? "xwayland enable\n" : "xwayland disable\n") < 0 ||
+        config.write("output HEADLESS-1 resolution 1280x800 position 0 0\n" + moreConfig) < 0 ||
+        config.write("exec sh -c 'env >$HOME/env.tmp; mv $HOME/env.tmp $HOME/env'\n") < 0)
         return false;
     config.close();
     if (const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr) {
@@ -52,38 +54,42 @@ bool HeadlessSway::start()
     compositor.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     compositor.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
     compositor.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    compositor.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QString::number(outputs));
     sway.setProcessEnvironment(compositor);
     sway.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     sway.setStandardErrorFile(home.path() + QStringLiteral("/sway.log"));
     QStringList command =
         asUser + QStringList {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()};
     sway.start(command.takeFirst(), command);
-    QStringList sockets;
-    const bool listening = QTest::qWaitFor(
-        [&] {
-            sockets = QDir(runtime).entryList({QStringLiteral("wayland-?")}, QDir::System);
-            return !sockets.isEmpty() || sway.state() == QProcess::NotRunning;
-        },
-        20000);
-    if (!listening || sockets.isEmpty())
+    QFile written(home.path() + QStringLiteral("/env"));
+    if (!QTest::qWaitFor([&] { return written.exists() || sway.state() == QProcess::NotRunning; }, 20000) ||
+        !written.open(QIODevice::ReadOnly))
         return false;
-    session.insert(QStringLiteral("WAYLAND_DISPLAY"), sockets.constFirst());
+    for (const QByteArray &line : written.readAll().split('\n')) {
+        if (line.contains('='))
+            session.insert(QString::fromLocal8Bit(line.left(line.indexOf('='))),
+                QString::fromLocal8Bit(line.mid(line.indexOf('=') + 1)));
+    }
     session.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     return true;
 }
 
-void HeadlessSway::launch(QProcess &process, const QStringList &command) const
+void HeadlessSway::launch(
+    QProcess &process, const QStringList &command, const QProcessEnvironment &environment) const
 {
     QStringList words = asUser + command;
-    process.setProcessEnvironment(session);
+    process.setProcessEnvironment(environment.isEmpty() ? session : environment);
     process.start(words.takeFirst(), words);
+}
+
+QByteArray HeadlessSway::output(const QStringList &command) const
+{
+    QProcess client;
+    launch(client, command);
+    return client.waitForFinished(20000) ? client.readAllStandardOutput() : QByteArray();
 }
 
 QImage HeadlessSway::screen() const
 {
-    QProcess grim;
-    launch(grim, {QStringLiteral("grim"), QStringLiteral("-")});
-    if (!grim.waitForFinished(20000))
-        return QImage();
-    return QImage::fromData(grim.readAllStandardOutput(), "PNG");
+    return QImage::fromData(output({QStringLiteral("grim"), QStringLiteral("-")}), "PNG");
 }

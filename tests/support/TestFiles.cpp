@@ -12,6 +12,15 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+bool writeScript(const QString &path, const QByteArray &body)
+{
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly) || script.write("#!/bin/sh\n" + body) < 0)
+        return false;
+    script.close();
+    return script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+}
+
 bool setKdeAnimationFactor(const QByteArray &factor)
 {
     // Only ever in the configuration folder of tests/with-xvfb.sh.

@@ -208,21 +208,6 @@ bool XProbe::waitForCardinal(xcb_window_t window, const QByteArray &name, quint3
         readEvents(timeoutMs, [&](const xcb_generic_event_t *) { return cardinal(window, name) == value; });
 }
 
-QList<quint32> XProbe::changesUntilUnmapped(xcb_window_t window, const QByteArray &name, int timeoutMs)
-{
-    QList<quint32> times;
-    const xcb_atom_t property = atom(name);
-    const bool unmapped = readEvents(timeoutMs, [&](const xcb_generic_event_t *event) {
-        const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
-        if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY && change->window == window &&
-            change->atom == property)
-            times.append(change->time);
-        return (event->response_type & 0x7f) == XCB_UNMAP_NOTIFY &&
-            reinterpret_cast<const xcb_unmap_notify_event_t *>(event)->window == window;
-    });
-    return unmapped ? times : QList<quint32>();
-}
-
 bool XProbe::readEvents(int timeoutMs, const std::function<bool(const xcb_generic_event_t *)> &done)
 {
     const QDeadlineTimer deadline(timeoutMs);

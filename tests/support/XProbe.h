@@ -61,9 +61,6 @@ public:
     // Waits, without running the caller's event loop, until the watched window's property has the
     // value; false when it does not within the time.
     bool waitForCardinal(xcb_window_t window, const QByteArray &name, quint32 value, int timeoutMs);
-    // The server times (ms) of the watched window's changes of the property until it is unmapped;
-    // empty when it is not unmapped within the time.
-    QList<quint32> changesUntilUnmapped(xcb_window_t window, const QByteArray &name, int timeoutMs);
 
 private:
     // Hands the events that come within the time to the function until it returns true; false when
