@@ -44,21 +44,6 @@ OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
 
 OverlayBusService::~OverlayBusService() = default;
 
-uchar OverlayBusService::currentMode() const
-{
-    return uchar(handlers.currentMode());
-}
-
-bool OverlayBusService::Report(uint code)
-{
-    return handlers.report(code);
-}
-
-void OverlayBusService::Show()
-{
-    handlers.show();
-}
-
 void OverlayBusService::Activate(const QVariantMap &)
 {
     handlers.show();

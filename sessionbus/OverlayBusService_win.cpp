@@ -24,21 +24,6 @@ void OverlayBusService::rejoinWhenBack() { }
 
 void OverlayBusService::onDisconnected() { }
 
-uchar OverlayBusService::currentMode() const
-{
-    return uchar(handlers.currentMode());
-}
-
-bool OverlayBusService::Report(uint code)
-{
-    return handlers.report(code);
-}
-
-void OverlayBusService::Show()
-{
-    handlers.show();
-}
-
 // Nothing calls these without a session bus.
 void OverlayBusService::Activate(const QVariantMap &) { }
 
