@@ -1,6 +1,7 @@
 #include "ActionSender.h"
 
 #include "ChannelNames.h"
+#include "OverlayBusOwner.h"
 #include "applicationproxy.h"
 #include "sessionbus/SessionBus.h"
 
@@ -44,21 +45,20 @@ ActionSender::Result ActionSender::run(const QString &action)
         error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
         return NoOverlay;
     }
-    // Called on the owner's own connection: the bus never starts an overlay for a call to a unique
-    // name, which would only quit again, and an owner that ends meanwhile takes the call with it.
-    const QDBusReply<QString> owner = bus.interface()->serviceOwner(QLatin1String(ChannelNames::BusService));
-    if (!owner.isValid()) {
+    // Called on the owner's own connection: an overlay started for the call would only quit again.
+    const QString owner = OverlayBusOwner::find(bus);
+    if (owner.isEmpty()) {
         error = QStringLiteral("no overlay runs on the session bus");
         return NoOverlay;
     }
-    ApplicationProxy overlay(owner.value(), QLatin1String(ChannelNames::BusPath), bus);
+    ApplicationProxy overlay(owner, QLatin1String(ChannelNames::BusPath), bus);
     QDBusPendingReply<> reply = overlay.ActivateAction(action, QVariantList(), QVariantMap());
     reply.waitForFinished();
     if (reply.isError()) {
         error = QStringLiteral("the overlay did not run \"%1\" (%2)").arg(action, reply.error().message());
         return reply.error().type() == QDBusError::InvalidArgs ? Refused : NoOverlay;
     }
-    if (action == QLatin1String("quit") && !waitUntilGone(bus, owner.value())) {
+    if (action == QLatin1String("quit") && !waitUntilGone(bus, owner)) {
         error =
             QStringLiteral("the overlay was asked to quit and still runs after %1 s").arg(QuitWaitMs / 1000);
         return NoOverlay;

@@ -1,34 +1,18 @@
 #include "BusReportSender.h"
 
 #include "ChannelNames.h"
+#include "OverlayBusOwner.h"
 #include "overlay1proxy.h"
 #include "sessionbus/SessionBus.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace {
 
 // How long an overlay started by hand may take from its instance check to owning the name.
 constexpr int OwnerWaitMs = 10000;
-
-// Waits until someone owns the overlay's name, or the wait is over.
-void waitForOwner(QDBusConnection &bus)
-{
-    const QString service = QLatin1String(ChannelNames::BusService);
-    QDBusServiceWatcher watcher(service, bus, QDBusServiceWatcher::WatchForRegistration);
-    QEventLoop loop;
-    QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
-    QTimer::singleShot(OwnerWaitMs, &loop, &QEventLoop::quit);
-    // Asked after the watcher is in place, so that a name taken in between is not missed.
-    if (!bus.interface()->isServiceRegistered(service))
-        loop.exec();
-}
 
 } // namespace
 
@@ -56,7 +40,7 @@ bool BusReportSender::send(quint32 parameter)
     // caller gets an error: the one retry goes to the winner once it owns the name. Where the
     // bus knows no way to start an overlay, there is nothing to wait for.
     if (reply.isError() && reply.error().type() != QDBusError::ServiceUnknown) {
-        waitForOwner(bus);
+        OverlayBusOwner::waitFor(bus, OwnerWaitMs);
         reply = overlay.Report(parameter);
         reply.waitForFinished();
     }

@@ -2,11 +2,11 @@
 
 #include "ChannelNames.h"
 #include "ModeChannel.h"
+#include "OverlayBusOwner.h"
 #include "overlay1proxy.h"
 #include "sessionbus/SessionBus.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QFile>
 
 #include <cerrno>
@@ -27,11 +27,13 @@ bool sessionBusAnswers()
 
 bool overlayOwnsBusName()
 {
-    const QString service = QLatin1String(ChannelNames::BusService);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.interface()->isServiceRegistered(service))
+    // Asked of the owner itself: an owner that has just ended never gets an overlay started in
+    // its place by the question.
+    const QString owner = OverlayBusOwner::find(bus);
+    if (owner.isEmpty())
         return false;
-    Overlay1Proxy overlay(service, QLatin1String(ChannelNames::BusPath), bus);
+    Overlay1Proxy overlay(owner, QLatin1String(ChannelNames::BusPath), bus);
     overlay.setTimeout(OverlayAnswerMs);
     overlay.currentMode();
     return !overlay.lastError().isValid();
