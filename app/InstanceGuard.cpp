@@ -81,11 +81,11 @@ void InstanceGuard::yieldWhenChannelTaken()
     ModeChannel::whenAnotherOverlayHolds([] { QCoreApplication::exit(0); });
 }
 
-bool InstanceGuard::yieldsToBusName(OverlayBusService::Name name)
+bool InstanceGuard::yieldsToBusName(OverlayBus::Name name)
 {
     // Where an X server answers, its report channel has decided already; a program holding the
     // name there is a stranger that the bus service waits behind.
-    return name == OverlayBusService::Name::HeldByAnother && way != OverlayPresence::Way::X11 &&
+    return name == OverlayBus::Name::HeldByAnother && way != OverlayPresence::Way::X11 &&
         presence.anotherRuns();
 }
 

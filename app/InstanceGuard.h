@@ -2,7 +2,7 @@
 #define INSTANCEGUARD_H
 
 #include "channel/OverlayPresence.h"
-#include "sessionbus/OverlayBusService.h"
+#include "sessionbus/OverlayBus.h"
 
 #include <QCommandLineOption>
 #include <QList>
@@ -45,7 +45,7 @@ public:
     void yieldWhenChannelTaken();
     // After the bus service asked for its name: whether this one ends because an overlay holds
     // the name, where no X server decides.
-    bool yieldsToBusName(OverlayBusService::Name name);
+    bool yieldsToBusName(OverlayBus::Name name);
 
 private:
     Q_DISABLE_COPY(InstanceGuard)

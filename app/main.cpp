@@ -8,7 +8,7 @@
 #include "session/WarningLog.h"
 #include "sessionbus/BusAutolaunch.h"
 #include "sessionbus/BusLogging.h"
-#include "sessionbus/OverlayBusService.h"
+#include "sessionbus/OverlayBus.h"
 #include "sessionbus/SessionBusCheck.h"
 #include "tray/SystemTray.h"
 #include "windowsystem/DisplayPlatform.h"
@@ -78,18 +78,17 @@ int main(int argc, char *argv[])
     if (instanceGuard.yieldsToChannel())
         return 0;
     instanceGuard.yieldWhenChannelTaken();
-    OverlayBusService busService({
-        [&window](quint32 parameter) { return window.receiveReport(parameter); },
+    OverlayBus busService({
+        [&window](quint32 parameter) { window.receiveReport(parameter); },
         [&window] { window.showapp(); },
-        [&window] { return window.currentMode; },
         // The menu's own slot, which 更新 runs.
         [&window] { QMetaObject::invokeMethod(window.tray, "open_url"); },
         // As 退出 does.
         &QCoreApplication::quit,
     });
-    window.setReportObserver([&busService] { busService.modeMayHaveChanged(); });
+    window.setReportObserver([&busService, &window] { busService.setCurrentMode(window.currentMode); });
     // Never deaf: without the bus and without the X11 channel no report could reach the overlay.
-    QObject::connect(&busService, &OverlayBusService::busLost, &busService, [&busService] {
+    QObject::connect(&busService, &OverlayBus::busLost, &busService, [&busService] {
         if (ModeChannel::holding()) {
             busService.rejoinWhenBack();
             return;
@@ -97,10 +96,10 @@ int main(int argc, char *argv[])
         qCCritical(lcBus, "The session bus went away, and with it the last report channel; ending");
         QCoreApplication::exit(1);
     });
-    const OverlayBusService::Name name = busService.publish();
+    const OverlayBus::Name name = busService.publish();
     if (instanceGuard.yieldsToBusName(name))
         return 0;
-    if (name == OverlayBusService::Name::HeldByAnother)
+    if (name == OverlayBus::Name::HeldByAnother)
         busService.waitForName();
     if (parser.isSet(showOption))
         window.showapp();

@@ -19,6 +19,9 @@ struct ModeReport
             std::uint8_t(parameter)};
     }
 
+    // The display shows modes 0 to 3; a report of any other is refused.
+    constexpr bool known() const { return mode <= 3; }
+
     constexpr std::uint32_t encode() const
     {
         return std::uint32_t(mode) << 24 | std::uint32_t(red) << 16 | std::uint32_t(green) << 8 | blue;

@@ -185,7 +185,7 @@ bool Lumivane::receiveReport(quint32 parameter)
         playModeChange(0);
     else if (mode == currentMode)
         playColorChange(report.red, report.green, report.blue);
-    else if (mode <= 3)
+    else if (report.known())
         playModeChange(mode);
     else
         return false;

@@ -5,6 +5,7 @@
 #include "SessionBus.h"
 #include "applicationadaptor.h"
 #include "channel/ChannelNames.h"
+#include "channel/ModeReport.h"
 #include "overlay1adaptor.h"
 
 #include <QDBusConnection>
@@ -13,12 +14,12 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDebug>
+#include <QThread>
 #include <QTimer>
 #include <QVariantMap>
 
 #include <algorithm>
 #include <iterator>
-#include <utility>
 
 namespace {
 
@@ -33,9 +34,8 @@ QDBusConnection connectionNamed(const QString &name)
 
 } // namespace
 
-OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
+OverlayBusService::OverlayBusService(QObject *parent)
     : QObject(parent)
-    , handlers(std::move(handlers))
 {
     new Overlay1Adaptor(this);
     new ApplicationAdaptor(this);
@@ -44,16 +44,36 @@ OverlayBusService::OverlayBusService(Handlers handlers, QObject *parent)
 
 OverlayBusService::~OverlayBusService() = default;
 
+uchar OverlayBusService::currentMode() const
+{
+    return mode;
+}
+
+bool OverlayBusService::Report(uint code)
+{
+    // Answered here, whatever the display is waiting for; it plays the report when it can.
+    if (!ModeReport::decode(code).known())
+        return false;
+    Q_EMIT reportArrived(code);
+    return true;
+}
+
+void OverlayBusService::Show()
+{
+    Q_EMIT showRequested();
+}
+
 void OverlayBusService::Activate(const QVariantMap &)
 {
-    handlers.show();
+    Q_EMIT showRequested();
 }
 
 void OverlayBusService::ActivateAction(
     const QString &action_name, const QVariantList &parameter, const QVariantMap &)
 {
     // In the order of ChannelNames::DesktopActions.
-    const std::function<void()> *const actions[] = {&handlers.show, &handlers.update, &handlers.quit};
+    void (OverlayBusService::*const actions[])() = {&OverlayBusService::showRequested,
+        &OverlayBusService::updateRequested, &OverlayBusService::quitRequested};
     static_assert(std::size(actions) == std::size(ChannelNames::DesktopActions));
     const auto *const names = std::begin(ChannelNames::DesktopActions);
     const auto *const name = std::find_if(names, std::end(ChannelNames::DesktopActions),
@@ -72,8 +92,8 @@ void OverlayBusService::ActivateAction(
             QDBusError::InvalidArgs, QStringLiteral("the action \"%1\" takes no parameter").arg(action_name));
         return;
     }
-    // QtDBus replies once this returns, before quit's end of the event loop takes effect.
-    (*actions[name - names])();
+    // QtDBus replies once this returns, before the GUI thread gets to quit's end of the program.
+    Q_EMIT(this->*actions[name - names])();
 }
 
 void OverlayBusService::Open(const QStringList &, const QVariantMap &)
@@ -81,24 +101,21 @@ void OverlayBusService::Open(const QStringList &, const QVariantMap &)
     sendErrorReply(QDBusError::NotSupported, QStringLiteral("the overlay opens no files"));
 }
 
-OverlayBusService::Name OverlayBusService::publish()
+OverlayBus::Name OverlayBusService::publish()
 {
-    // No session bus: the other channels carry the reports, as they always have.
-    if (!SessionBus::provided())
-        return Name::Unavailable;
     return join();
 }
 
-OverlayBusService::Name OverlayBusService::join()
+OverlayBus::Name OverlayBusService::join()
 {
     QDBusConnection bus = connectionNamed(connectionName);
     if (!bus.isConnected())
-        return Name::Unavailable;
+        return OverlayBus::Name::Unavailable;
     const QString path = QLatin1String(ChannelNames::BusPath);
     const QString service = QLatin1String(ChannelNames::BusService);
     // The object comes first: a call that started this process is delivered once the name is ours.
     if (!bus.registerObject(path, this, QDBusConnection::ExportAdaptors))
-        return Name::Unavailable;
+        return OverlayBus::Name::Unavailable;
     // The bus hands the name on to the next in its queue when its owner lets go, or ends.
     QDBusConnectionInterface *interface = bus.interface();
     connect(
@@ -121,7 +138,7 @@ OverlayBusService::Name OverlayBusService::join()
         qCWarning(lcBus).noquote() << QStringLiteral(
             "%1 cannot be had on the session bus (%2); reports arrive over X11 only")
                                           .arg(service, reply.error().message());
-        return Name::Unavailable;
+        return OverlayBus::Name::Unavailable;
     }
     // A daemon that ends (or a bus restarted) ends the connection; the library says so locally.
     bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
@@ -129,9 +146,9 @@ OverlayBusService::Name OverlayBusService::join()
         SLOT(onDisconnected()));
     if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
         takeName();
-        return Name::Owned;
+        return OverlayBus::Name::Owned;
     }
-    return Name::HeldByAnother;
+    return OverlayBus::Name::HeldByAnother;
 }
 
 void OverlayBusService::onDisconnected()
@@ -162,7 +179,7 @@ void OverlayBusService::askForBus()
                 if (!connectionName.isEmpty())
                     QDBusConnection::disconnectFromBus(connectionName);
                 connectionName = name;
-                if (join() != Name::Unavailable) {
+                if (join() != OverlayBus::Name::Unavailable) {
                     qCWarning(lcBus).noquote()
                         << QStringLiteral("Back on the session bus at %1").arg(address);
                     return;
@@ -177,26 +194,26 @@ void OverlayBusService::askForBus()
     probe->start();
 }
 
-void OverlayBusService::waitForName()
-{
-    qCWarning(lcBus).noquote() << QStringLiteral(
-        "%1 is taken on the session bus; reports arrive over X11 until it is free")
-                                      .arg(QLatin1String(ChannelNames::BusService));
-}
-
 void OverlayBusService::takeName()
 {
     published = true;
     announced = currentMode();
 }
 
-void OverlayBusService::modeMayHaveChanged()
+void OverlayBusService::setCurrentMode(uchar shown)
 {
-    const uchar mode = currentMode();
-    if (!published || mode == announced)
+    // A change alone, and only once the service runs: without a bus nothing is told.
+    if (mode.exchange(shown) != shown && thread()->isRunning())
+        QMetaObject::invokeMethod(this, &OverlayBusService::announceMode, Qt::QueuedConnection);
+}
+
+void OverlayBusService::announceMode()
+{
+    const uchar shown = currentMode();
+    if (!published || shown == announced)
         return;
-    announced = mode;
-    Q_EMIT currentModeChanged(mode);
+    announced = shown;
+    Q_EMIT currentModeChanged(shown);
 }
 
 void OverlayBusService::relayModeChange(uchar mode)

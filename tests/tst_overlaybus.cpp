@@ -1,5 +1,6 @@
 #include "app/InstanceGuard.h"
 #include "channel/ChannelNames.h"
+#include "support/HeadlessSway.h"
 #include "support/OverlayProcess.h"
 #include "support/StatusNotifierWatcher.h"
 #include "support/XProbe.h"
@@ -29,8 +30,8 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <pwd.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -184,6 +185,8 @@ enum class SwayFault {
     XWaylandKilled,
     // The compositor stopped while the overlay is shown, and the program asked to end.
     StoppedWhileShown,
+    // The compositor stopped while the overlay is shown, and reports sent meanwhile; it goes on.
+    FrozenWhileShown,
     CompositorKilled,
     // The session bus's daemon killed and another started at the same address, with or without X.
     BusRestarted,
@@ -199,6 +202,25 @@ bool processEnded(qint64 pid)
     const QByteArray line = stat.readAll();
     const QByteArray state = line.mid(line.lastIndexOf(')') + 2, 1);
     return state.isEmpty() || state == "Z" || state == "X";
+}
+
+// Whether the process's main thread waits without a bound on a single descriptor: a display
+// connection waiting for its server (a Wayland buffer, an X reply), never the event loop, which
+// waits on several.
+bool waitsOnDisplay(qint64 pid)
+{
+    QFile state(QStringLiteral("/proc/%1/syscall").arg(pid));
+    if (!state.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> call = state.readAll().trimmed().split(' ');
+    if (call.size() < 4 || call[2] != "0x1")
+        return false;
+#ifdef SYS_poll
+    // The timeout, an int of -1, in the register's lower half.
+    if (call[0].toLong() == SYS_poll)
+        return call[3].endsWith("ffffffff");
+#endif
+    return call[0].toLong() == SYS_ppoll && call[3] == "0x0";
 }
 
 // The running X server of the display given (":N"), by its command line: this test's own, never
@@ -478,21 +500,18 @@ void tst_OverlayBus::onSway_data()
                "Wayland on the connection handed to it, a layer surface where the compositor offers one")
         << true << none;
     // A hostile session: a slow, frozen or dead compositor, a hung XWayland, a dead bus.
-    QTest::newRow("compositor slow at the start")
-        << QString() << installed << QString() << false << layerSurface << true << SwayFault::SlowAtStart;
-    QTest::newRow("XWayland stopped")
-        << QString() << installed << QString() << false << layerSurface << true << SwayFault::XWaylandStopped;
-    QTest::newRow("XWayland killed") << QString() << installed << QString() << false << layerSurface << true
-                                     << SwayFault::XWaylandKilled;
-    QTest::newRow("compositor stopped, program terminated")
-        << QString() << installed << QString() << false << layerSurface << true
-        << SwayFault::StoppedWhileShown;
-    QTest::newRow("compositor killed") << QString() << installed << QString() << false << layerSurface << true
-                                       << SwayFault::CompositorKilled;
-    QTest::newRow("bus restarted") << QString() << installed << QString() << false << layerSurface << true
-                                   << SwayFault::BusRestarted;
-    QTest::newRow("bus restarted, no X") << QString() << installed << QString() << false << layerSurface
-                                         << false << SwayFault::BusRestartedWithoutX;
+    const auto hostile = [&](const char *name, SwayFault fault, bool xwayland = true) {
+        QTest::newRow(name) << QString() << installed << QString() << false << layerSurface << xwayland
+                            << fault;
+    };
+    hostile("compositor slow at the start", SwayFault::SlowAtStart);
+    hostile("XWayland stopped", SwayFault::XWaylandStopped);
+    hostile("XWayland killed", SwayFault::XWaylandKilled);
+    hostile("compositor stopped, program terminated", SwayFault::StoppedWhileShown);
+    hostile("sway stopped while shown", SwayFault::FrozenWhileShown, false);
+    hostile("compositor killed", SwayFault::CompositorKilled);
+    hostile("bus restarted", SwayFault::BusRestarted);
+    hostile("bus restarted, no X", SwayFault::BusRestartedWithoutX, false);
 }
 
 void tst_OverlayBus::onSway()
@@ -504,69 +523,26 @@ void tst_OverlayBus::onSway()
     QFETCH(QByteArray, path);
     QFETCH(bool, xwayland);
     QFETCH(SwayFault, fault);
-    QTemporaryDir home(QStringLiteral("/tmp/lumivane-sway-XXXXXX"));
-    const QString runtime = home.path() + QStringLiteral("/runtime");
-    QVERIFY(QDir().mkdir(runtime) &&
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QFile config(home.path() + QStringLiteral("/config"));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write(xwayland ? "xwayland enable\n" : "xwayland disable\n");
-    config.write("output HEADLESS-1 resolution 1280x800 position 0 0\noutput * bg #ffffff solid_color\n");
+    QByteArray config("output * bg #ffffff solid_color\n");
     const bool twoOutputs = !focus.isEmpty();
     if (twoOutputs)
-        config.write("output HEADLESS-2 resolution 1024x768 position 1280 0\nbar {\n    position top\n}\n");
-    // The session's environment is written down by a program that sway starts.
-    config.write(QByteArray("exec sh -c 'env >$HOME/env.tmp; mv $HOME/env.tmp $HOME/env") +
-        (xwayland ? "; exec xev" : "") + "'\n");
-    config.close();
-    const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
-    for (const QString &file : {home.path(), runtime, config.fileName()})
-        QVERIFY(!nobody || chown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid) == 0);
-    const QStringList asUser = nobody
-        ? QStringList {QStringLiteral("setpriv"), QStringLiteral("--reuid=nobody"),
-              QStringLiteral("--regid=nogroup"), QStringLiteral("--clear-groups")}
-        : QStringList();
-    const auto start = [&asUser](QProcess &process, const QStringList &command,
+        config += "output HEADLESS-2 resolution 1024x768 position 1280 0\nbar {\n    position top\n}\n";
+    HeadlessSway sway;
+    QVERIFY2(
+        sway.start(config, xwayland, twoOutputs ? 2 : 1), "sway does not start: run scripts/install-deps.sh");
+    QProcessEnvironment environment = sway.environment();
+    const QString home = environment.value(QStringLiteral("HOME"));
+    const QString runtime = environment.value(QStringLiteral("XDG_RUNTIME_DIR"));
+    const auto start = [&sway](QProcess &process, const QStringList &command,
                            const QProcessEnvironment &environment) {
-        QStringList words = asUser + command;
-        process.setProcessEnvironment(environment);
-        process.start(words.takeFirst(), words);
+        sway.launch(process, command, environment);
     };
-    QProcessEnvironment environment;
-    for (const QString &variable :
-        words("PATH=/usr/bin:/bin WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1"))
-        environment.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    if (twoOutputs)
-        environment.insert(QStringLiteral("WLR_HEADLESS_OUTPUTS"), QStringLiteral("2"));
-    QProcess sway;
-    start(sway, {QStringLiteral("sway"), QStringLiteral("-c"), config.fileName()}, environment);
-    QFile written(home.path() + QStringLiteral("/env"));
-    QTRY_VERIFY_WITH_TIMEOUT(written.exists(), 20000);
-    QVERIFY(written.open(QIODevice::ReadOnly));
-    for (const QByteArray &line : written.readAll().split('\n')) {
-        if (line.contains('='))
-            environment.insert(QString::fromLocal8Bit(line.left(line.indexOf('='))),
-                QString::fromLocal8Bit(line.mid(line.indexOf('=') + 1)));
-    }
-    environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-    environment.insert(QStringLiteral("TMPDIR"), home.path());
-    // Sanitized, no leak check: Wayland's client library keeps what it allocates for the process's
-    // life, and a program ended by a signal may leave what it held.
-    const QProcessEnvironment outside = QProcessEnvironment::systemEnvironment();
-    for (const QString &sanitizer : {QStringLiteral("ASAN_OPTIONS"), QStringLiteral("UBSAN_OPTIONS")}) {
-        if (outside.contains(sanitizer))
-            environment.insert(sanitizer,
-                outside.value(sanitizer) +
-                    (sanitizer.startsWith(QLatin1Char('A')) ? QStringLiteral(":detect_leaks=0") : QString()));
-    }
-    const auto output = [&](const QStringList &command) {
-        QProcess process;
-        start(process, command, environment);
-        process.waitForFinished(20000);
-        return process.readAllStandardOutput();
-    };
+    const auto output = [&sway](const QStringList &command) { return sway.output(command); };
+    // The user's window, on X.
+    QProcess userWindow;
+    userWindow.setStandardOutputFile(QProcess::nullDevice());
+    if (xwayland)
+        start(userWindow, {QStringLiteral("xev")}, environment);
     std::function<QString(const QJsonObject &)> focusedIn = [&focusedIn](const QJsonObject &node) {
         QString name =
             node[QLatin1String("focused")].toBool() ? node[QLatin1String("name")].toString() : QString();
@@ -605,9 +581,9 @@ void tst_OverlayBus::onSway()
         programEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     // The program and its Wayland module, copied where nobody can read them (the build tree may lie
     // in a folder of root's alone): as installed, or at their places in the build tree.
-    QString program = home.path() + QStringLiteral("/bin/lumivane");
+    QString program = home + QStringLiteral("/bin/lumivane");
     if (tree == QLatin1String("build")) {
-        const QString built = home.path() + QStringLiteral("/build");
+        const QString built = home + QStringLiteral("/build");
         program = built + QStringLiteral(LUMIVANE_PROGRAM).mid(int(qstrlen(LUMIVANE_BUILD_DIR)));
         for (const QString &file :
             {QStringLiteral(LUMIVANE_PROGRAM), QStringLiteral(LUMIVANE_WAYLAND_MODULE_FILE)}) {
@@ -618,13 +594,13 @@ void tst_OverlayBus::onSway()
         QDirIterator installed(
             QStringLiteral(LUMIVANE_TEST_PREFIX), QDir::Files, QDirIterator::Subdirectories);
         while (installed.hasNext()) {
-            const QString copy = home.path() + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
+            const QString copy = home + installed.next().mid(int(qstrlen(LUMIVANE_TEST_PREFIX)));
             QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(installed.filePath(), copy));
         }
     }
     // Under faults, a companion beside the program that starts a child of its own: both end with
     // the program, however it ends.
-    const QString companionRecord = home.path() + QStringLiteral("/companion");
+    const QString companionRecord = home + QStringLiteral("/companion");
     if (fault != SwayFault::None) {
         QFile companion(QFileInfo(program).path() + QStringLiteral("/gattlink"));
         QVERIFY(companion.open(QIODevice::WriteOnly));
@@ -647,11 +623,17 @@ void tst_OverlayBus::onSway()
             environment);
         return busDaemon.waitForStarted() && QTest::qWaitFor([&] { return QFile::exists(busSocket); }, 20000);
     };
-    const auto busReport = [&output] {
-        return output({QStringLiteral("busctl"), QStringLiteral("--user"), QStringLiteral("--timeout=10"),
-            QStringLiteral("call"), busName, QStringLiteral("/org/lumivane/Overlay"),
-            QStringLiteral("org.lumivane.Overlay1"), QStringLiteral("Report"), QStringLiteral("u"),
-            QStringLiteral("0x03000009")});
+    // A call on the overlay's object, or a read of its property, answered within the seconds given.
+    const auto onBus = [&output](const QStringList &call, int seconds = 10) {
+        return output(QStringList {QStringLiteral("busctl"), QStringLiteral("--user"),
+                          QStringLiteral("--timeout=%1").arg(seconds), call.first(), busName,
+                          QStringLiteral("/org/lumivane/Overlay"), QStringLiteral("org.lumivane.Overlay1")} +
+            call.mid(1));
+    };
+    const auto busReport = [&onBus](const char *parameter = "0x03000009", int seconds = 10) {
+        return onBus(
+            {QStringLiteral("call"), QStringLiteral("Report"), QStringLiteral("u"), QLatin1String(parameter)},
+            seconds);
     };
     if (withBus)
         QVERIFY(startBus());
@@ -676,7 +658,7 @@ void tst_OverlayBus::onSway()
         programEnvironment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     }
     // Otherwise a companion that records its starts, where the program looks for it.
-    const QString companions = home.path() + QStringLiteral("/companions");
+    const QString companions = home + QStringLiteral("/companions");
     if (fault == SwayFault::None) {
         QVERIFY(QFile::copy(QStringLiteral(LUMIVANE_TEST_FAKE_COMPANION),
             QFileInfo(program).path() + QStringLiteral("/gattlink")));
@@ -798,8 +780,28 @@ void tst_OverlayBus::onSway()
         QCOMPARE(::kill(swayPid, SIGCONT), 0);
         break;
     }
+    case SwayFault::FrozenWhileShown: {
+        QCOMPARE(::kill(swayPid, SIGSTOP), 0);
+        // A new mode moves the display, whose frames soon wait for buffers that the stopped
+        // compositor never gives back: the GUI thread waits on it.
+        QCOMPARE(busReport("0x01000009", 3), QByteArray("b true\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(waitsOnDisplay(onSway.processId()), 20000);
+        // The bus answers all the same; the report waits for the display.
+        QCOMPARE(busReport("0x02000009", 3), QByteArray("b true\n"));
+        QCOMPARE(busReport("0x07000009", 3), QByteArray("b false\n"));
+        const QByteArray modeRead = onBus({QStringLiteral("get-property"), QStringLiteral("CurrentMode")}, 3);
+        QVERIFY2(modeRead == "y 1\n" || modeRead == "y 3\n", modeRead.constData());
+        QVERIFY(waitsOnDisplay(onSway.processId()));
+        QVERIFY(!said("mode: 2 ,R: 0 ,G: 0 ,B: 9"));
+        QCOMPARE(::kill(swayPid, SIGCONT), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(onBus({QStringLiteral("get-property"), QStringLiteral("CurrentMode")}),
+            QByteArray("y 2\n"), 20000);
+        QTRY_VERIFY(said("mode: 2 ,R: 0 ,G: 0 ,B: 9"));
+        QCOMPARE(onSway.state(), QProcess::Running);
+        break;
+    }
     case SwayFault::CompositorKilled:
-        sway.kill();
+        QCOMPARE(::kill(swayPid, SIGKILL), 0);
         QVERIFY(onSway.waitForFinished(20000));
         QTRY_VERIFY_WITH_TIMEOUT(companionEnded(), 20000);
         break;
@@ -842,11 +844,12 @@ void tst_OverlayBus::onSway()
     }
     said(QByteArray());
     onSway.terminate();
-    sway.terminate();
+    userWindow.terminate();
     busDaemon.terminate();
     QVERIFY(busDaemon.waitForFinished(20000) || busDaemon.state() == QProcess::NotRunning);
     QVERIFY(onSway.waitForFinished(20000) || onSway.state() == QProcess::NotRunning);
-    QVERIFY(sway.waitForFinished(20000) || sway.state() == QProcess::NotRunning);
+    QVERIFY(sway.stop());
+    QVERIFY(userWindow.waitForFinished(20000) || userWindow.state() == QProcess::NotRunning);
     QTRY_VERIFY_WITH_TIMEOUT(companionEnded(), 20000);
     // The display line comes first, after a warning about an instance marker that a program killed
     // earlier on this machine may have left behind.

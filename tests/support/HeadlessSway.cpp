@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTest>
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -14,8 +15,16 @@ HeadlessSway::HeadlessSway()
 
 HeadlessSway::~HeadlessSway()
 {
+    stop();
+}
+
+bool HeadlessSway::stop()
+{
     sway.terminate();
-    sway.waitForFinished(10000);
+    // A compositor a test has stopped ends once it goes on.
+    if (sway.state() != QProcess::NotRunning)
+        ::kill(pid_t(sway.processId()), SIGCONT);
+    return sway.waitForFinished(10000) || sway.state() == QProcess::NotRunning;
 }
 
 bool HeadlessSway::start(const QByteArray &moreConfig, bool xwayland, int outputs)

@@ -28,6 +28,10 @@ public:
     // the one given.
     void launch(QProcess &process, const QStringList &command,
         const QProcessEnvironment &environment = QProcessEnvironment()) const;
+    // The compositor's process, for a test to stop, continue or kill it.
+    qint64 processId() const { return sway.processId(); }
+    // Ends the compositor; whether it has ended.
+    bool stop();
     // What a client of the compositor writes to its standard output.
     QByteArray output(const QStringList &command) const;
     // The output as the compositor shows it (grim), null when that fails.
