@@ -18,8 +18,8 @@ class OverlayBus : public QObject
     Q_OBJECT
 
 public:
-    // What the calls do on the GUI thread: play a report of a mode the display knows, show the
-    // display, and run the tray menu's 更新 and 退出.
+    // What the calls do on the GUI thread: take a report (the display plays those it knows), show
+    // the display, and run the tray menu's 更新 and 退出.
     struct Handlers
     {
         std::function<void(quint32)> report;

@@ -42,7 +42,7 @@ public:
     uchar currentMode() const;
 
     // The interfaces' methods, called by the adaptors.
-    // True for a report of a mode the display knows, which it plays in turn.
+    // True for a report of a mode the display knows; every report goes on to the display.
     bool Report(uint code);
     void Show();
     // Launchers' platform data (startup id, activation token) changes nothing: the overlay never

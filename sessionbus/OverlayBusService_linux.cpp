@@ -51,11 +51,10 @@ uchar OverlayBusService::currentMode() const
 
 bool OverlayBusService::Report(uint code)
 {
-    // Answered here, whatever the display is waiting for; it plays the report when it can.
-    if (!ModeReport::decode(code).known())
-        return false;
+    // Answered here, whatever the display is waiting for; the display logs every report and plays
+    // those it knows when it can.
     Q_EMIT reportArrived(code);
-    return true;
+    return ModeReport::decode(code).known();
 }
 
 void OverlayBusService::Show()
