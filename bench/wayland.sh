@@ -106,6 +106,9 @@ display_variables[wayland]="WAYLAND_DISPLAY=$socket XDG_SESSION_TYPE=wayland"
 # CPU time of every thread, in nanoseconds; context switches of every thread.
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'; }
 switches() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/ctxt_switches/ { s += $2 } END { print s + 0 }'; }
+# Voluntary ones alone: the thread waited for something, a wake-up of its own. The involuntary ones
+# follow the machine's load.
+waits() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ { s += $2 } END { print s + 0 }'; }
 rss_kib() { awk '/^VmRSS/ { print $2 }' /proc/"$1"/status; }
 # System time in clock ticks and minor page faults, of the whole process.
 system_ticks() { sed 's/.*) //' /proc/"$1"/stat | awk '{ print $13 }'; }
@@ -128,7 +131,7 @@ report() { run_as "$1" busctl --user call org.lumivane.Overlay /org/lumivane/Ove
 
 declare -A startup_cpu rss_start rss_hidden libraries mesa wakeups
 declare -a display_cpu_x11 display_cpu_wayland
-declare -A display_system display_faults display_switches
+declare -A display_system display_faults display_switches display_waits
 
 start() {
     local side=$1
@@ -162,6 +165,7 @@ for ((n = 1; n <= displays; n++)); do
         system_before=$(system_ticks "${pid[$side]}")
         faults_before=$(faults "${pid[$side]}")
         switches_before=$(switches "${pid[$side]}")
+        waits_before=$(waits "${pid[$side]}")
         report "$side" "$code"
         sleep "$(awk -v ms=$display_ms 'BEGIN { print ms / 1000 + 0.3 }')"
         settle "${pid[$side]}"
@@ -170,6 +174,7 @@ for ((n = 1; n <= displays; n++)); do
         display_system[$side]=$((${display_system[$side]:-0} + $(system_ticks "${pid[$side]}") - system_before))
         display_faults[$side]=$((${display_faults[$side]:-0} + $(faults "${pid[$side]}") - faults_before))
         display_switches[$side]=$((${display_switches[$side]:-0} + $(switches "${pid[$side]}") - switches_before))
+        display_waits[$side]=$((${display_waits[$side]:-0} + $(waits "${pid[$side]}") - waits_before))
         [[ -n ${rss_hidden[$side]:-} ]] || rss_hidden[$side]=$(rss_kib "${pid[$side]}")
     done
 done
@@ -237,6 +242,7 @@ tick_ms=$((1000 / $(getconf CLK_TCK)))
 echo "| per display: system time (clock ticks) | $(per_display "${display_system[x11]}" "$tick_ms") ms | $(per_display "${display_system[wayland]}" "$tick_ms") ms | - | - | |"
 echo "| per display: minor page faults | $(per_display "${display_faults[x11]}" 1) | $(per_display "${display_faults[wayland]}" 1) | - | - | |"
 echo "| per display: context switches | $(per_display "${display_switches[x11]}" 1) | $(per_display "${display_switches[wayland]}" 1) | - | - | |"
+echo "| per display: of them voluntary (wake-ups) | $(per_display "${display_waits[x11]}" 1) | $(per_display "${display_waits[wayland]}" 1) | - | - | |"
 echo "| report to first frame committed | - | ${first_frame:-n/a} ms | - | - | |"
 echo "| idle hidden ${idle_seconds} s: wake-ups | ${wakeups[x11]} | ${wakeups[wayland]} | - | 0 | $([[ ${wakeups[x11]} == 0 && ${wakeups[wayland]} == 0 ]] && echo ok || echo MISS) |"
 echo "| shared objects mapped | ${libraries[x11]} | ${libraries[wayland]} | - | - | |"

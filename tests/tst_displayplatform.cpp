@@ -12,9 +12,10 @@
 namespace {
 
 const char Decorations[] = "QT_WAYLAND_DISABLE_WINDOWDECORATION";
+const char FrameTimeout[] = "QT_WAYLAND_FRAME_CALLBACK_TIMEOUT";
 
 const char *const Variables[] = {"QT_QPA_PLATFORM", "QT_WAYLAND_SHELL_INTEGRATION", "WAYLAND_DISPLAY",
-    "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR", Decorations};
+    "WAYLAND_SOCKET", "XDG_SESSION_TYPE", "DISPLAY", "XDG_RUNTIME_DIR", Decorations, FrameTimeout};
 
 // A null array stands for an unset variable, an empty one for a variable set to "".
 QByteArray variable(const char *name)
@@ -198,22 +199,32 @@ void tst_DisplayPlatform::choice()
 
 void tst_DisplayPlatform::decorations_data()
 {
+    QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("platform");
     QTest::addColumn<QByteArray>("users");
     QTest::addColumn<QByteArray>("whileStarting");
 
     const QByteArray unset;
-    QTest::newRow("wayland") << QByteArray("wayland") << unset << QByteArray("1");
+    const QByteArray decorations(Decorations);
+    QTest::newRow("wayland") << decorations << QByteArray("wayland") << unset << QByteArray("1");
     QTest::newRow("wayland, the user's own value")
-        << QByteArray("wayland") << QByteArray("0") << QByteArray("0");
-    QTest::newRow("xcb") << QByteArray("xcb") << unset << unset;
-    QTest::newRow("offscreen") << QByteArray("offscreen") << unset << unset;
+        << decorations << QByteArray("wayland") << QByteArray("0") << QByteArray("0");
+    QTest::newRow("xcb") << decorations << QByteArray("xcb") << unset << unset;
+    QTest::newRow("offscreen") << decorations << QByteArray("offscreen") << unset << unset;
+    const QByteArray frameTimeout(FrameTimeout);
+    QTest::newRow("frame timeout, wayland")
+        << frameTimeout << QByteArray("wayland") << unset << QByteArray("0");
+    QTest::newRow("frame timeout, the user's own value")
+        << frameTimeout << QByteArray("wayland") << QByteArray("200") << QByteArray("200");
+    QTest::newRow("frame timeout, xcb") << frameTimeout << QByteArray("xcb") << unset << unset;
 }
 
-// Window decorations off on Wayland, where asking for them loads the OpenGL stack; Qt reads the
-// variable as it shows its first window, and what the program starts never sees it.
+// Qt's Wayland client set for the program's windows: decorations off, where asking for them loads
+// the OpenGL stack, and no timer armed at every frame. Qt reads the variables as it makes the
+// windows; what the program starts never sees them.
 void tst_DisplayPlatform::decorations()
 {
+    QFETCH(QByteArray, name);
     QFETCH(QByteArray, platform);
     QFETCH(QByteArray, users);
     QFETCH(QByteArray, whileStarting);
@@ -221,17 +232,17 @@ void tst_DisplayPlatform::decorations()
     setVariable("QT_QPA_PLATFORM", platform);
     // A shell the user chose: taken without asking a compositor.
     qputenv("QT_WAYLAND_SHELL_INTEGRATION", "xdg-shell");
-    setVariable(Decorations, users);
+    setVariable(name.constData(), users);
     QByteArray program("lumivane");
     char *argv[] = {program.data(), nullptr};
 
     StartEnvironment::retake();
     QVERIFY(DisplayPlatform::chooseBeforeApplication(1, argv));
-    QCOMPARE(variable(Decorations), whileStarting);
+    QCOMPARE(variable(name.constData()), whileStarting);
     // What the program starts sees the user's value, or none.
     const QProcessEnvironment children = StartEnvironment::forChildren();
-    QCOMPARE(children.contains(QLatin1String(Decorations)), !users.isNull());
-    QCOMPARE(children.value(QLatin1String(Decorations)).toLocal8Bit(), users);
+    QCOMPARE(children.contains(QLatin1String(name)), !users.isNull());
+    QCOMPARE(children.value(QLatin1String(name)).toLocal8Bit(), users);
 }
 
 QTEST_GUILESS_MAIN(tst_DisplayPlatform)
