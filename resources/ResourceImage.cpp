@@ -57,7 +57,7 @@ QMap<int, QString> ResourceImage::iconFiles(const QString &path)
             continue;
         bool isNumber = false;
         const int size =
-            name.midRef(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
+            name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
         if (isNumber)
             files.insert(size, base.path() + QLatin1Char('/') + name);
     }

@@ -852,7 +852,7 @@ void tst_OverlayBus::onSway()
     // earlier on this machine may have left behind.
     const int displayLine = errors.indexOf("lumivane.display: ");
     const QList<QByteArray> before = errors.left(qMax(displayLine, 0)).split('\n');
-    QVERIFY2(displayLine >= 0 && errors.mid(displayLine).startsWith("lumivane.display: " + path + '\n') &&
+    QVERIFY2(displayLine >= 0 && errors.mid(displayLine).startsWith(QByteArray("lumivane.display: " + path + '\n')) &&
             std::all_of(before.cbegin(), before.cend(),
                 [](const QByteArray &line) {
                     return line.isEmpty() || line.startsWith("lumivane.instance: ");
