@@ -1,6 +1,6 @@
 #include "ApplicationIdentity.h"
-#include "QtApi.h"
 #include "InstanceGuard.h"
+#include "QtApi.h"
 #include "TerminationWatcher.h"
 #include "channel/ModeChannel.h"
 #include "overlay/Lumivane.h"

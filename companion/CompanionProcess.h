@@ -25,7 +25,10 @@ public:
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 protected:
     // Qt 5's hook between fork and exec; Qt 6 is handed setUpChild as the child process modifier.
-    void setupChildProcess() override { setUpChild(); }
+    void setupChildProcess() override
+    {
+        setUpChild();
+    }
 #endif
 
 private:

@@ -1,5 +1,5 @@
-#include "lumivane-config.h"
 #include "channel/ChannelNames.h"
+#include "lumivane-config.h"
 #include "support/HeadlessSway.h"
 #include "support/OverlayProcess.h"
 #include "support/XProbe.h"
@@ -141,8 +141,7 @@ void tst_Footprint::notMapped_data()
     };
     for (const bool wayland : {false, true}) {
         for (const auto &library : libraries)
-            QTest::addRow("%s, %s", wayland ? "sway" : "X11", library.first)
-                << library.second << wayland;
+            QTest::addRow("%s, %s", wayland ? "sway" : "X11", library.first) << library.second << wayland;
     }
 }
 

@@ -1,5 +1,5 @@
-#include "lumivane-config.h"
 #include "app/QtApi.h"
+#include "lumivane-config.h"
 #include "overlay/Lumivane.h"
 #include "resources/ResourceImage.h"
 #include "resources/UiLanguage.h"

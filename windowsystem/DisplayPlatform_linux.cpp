@@ -157,7 +157,8 @@ void takeHandedConnection(const QByteArray &chosen)
         choice = chosen + " on the connection handed to it, a layer surface where the compositor offers one";
     } else {
         choice = chosen + " on the connection handed to it, a window the compositor places: " +
-            (LayerShell::moduleProblem().isEmpty() ? LayerShell::integrationProblem() : LayerShell::moduleProblem());
+            (LayerShell::moduleProblem().isEmpty() ? LayerShell::integrationProblem()
+                                                   : LayerShell::moduleProblem());
     }
 }
 
