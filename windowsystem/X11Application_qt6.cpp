@@ -6,16 +6,19 @@
 
 namespace {
 
+// Asked on Qt's X11 platform alone: the offscreen platform offers the interface too, without a
+// connection.
 QNativeInterface::QX11Application *x11()
 {
-    return qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return X11Application::isPlatformX11() ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                           : nullptr;
 }
 
 } // namespace
 
 bool X11Application::isPlatformX11()
 {
-    return x11() != nullptr;
+    return qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 xcb_connection_t *X11Application::connection()
