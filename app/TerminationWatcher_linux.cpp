@@ -1,5 +1,7 @@
 #include "TerminationWatcher.h"
 
+#include "QtApi.h"
+
 #include <QAbstractEventDispatcher>
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -70,7 +72,7 @@ class EndingFilter : public QObject, public QAbstractNativeEventFilter
 public:
     using QObject::QObject;
 
-    bool nativeEventFilter(const QByteArray &, void *, long *) override { return ending; }
+    bool nativeEventFilter(const QByteArray &, void *, NativeEventResult *) override { return ending; }
 };
 
 } // namespace

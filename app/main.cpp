@@ -1,5 +1,6 @@
 #include "ApplicationIdentity.h"
 #include "InstanceGuard.h"
+#include "QtApi.h"
 #include "TerminationWatcher.h"
 #include "channel/ModeChannel.h"
 #include "overlay/Lumivane.h"
@@ -53,7 +54,7 @@ int main(int argc, char *argv[])
     // multiplies, QT_SCALE_FACTOR_ROUNDING_POLICY overrides the rounding. Whole factors keep every
     // child of the display on the device pixel grid, the icons and captions sharp; at 125 % this
     // gives 1x, at 150 % 2x.
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QtApi::scaleForDenseScreens();
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
     SessionBusCheck sessionBusCheck;
     QApplication app(argc, argv);

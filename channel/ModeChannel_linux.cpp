@@ -4,11 +4,11 @@
 #include "X11Channel.h"
 #include "X11SideChannel.h"
 #include "windowsystem/SelectionWatch.h"
+#include "windowsystem/X11Application.h"
 #include "windowsystem/XConnectAttempt.h"
 
 #include <QGuiApplication>
 #include <QPointer>
-#include <QX11Info>
 
 namespace {
 
@@ -23,11 +23,11 @@ QPointer<X11SideChannel> sideChannel;
 
 void ModeChannel::listen(QWindow *window, const std::function<bool(quint32)> &receive)
 {
-    if (QX11Info::isPlatformX11()) {
+    if (X11Application::isPlatformX11()) {
         // Watched before it is taken, so that no change of owner after the taking goes unseen.
         auto *watch = new SelectionWatch(ChannelNames::Report, window);
         channelAtom =
-            X11Channel::hold(QX11Info::connection(), static_cast<xcb_window_t>(window->winId()), watch);
+            X11Channel::hold(X11Application::connection(), static_cast<xcb_window_t>(window->winId()), watch);
     } else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         sideChannel = new X11SideChannel(receive, window);
     }
@@ -40,7 +40,7 @@ bool ModeChannel::heldByAnotherOverlay()
 
 bool ModeChannel::holding()
 {
-    return QX11Info::isPlatformX11() || (sideChannel && sideChannel->holding());
+    return X11Application::isPlatformX11() || (sideChannel && sideChannel->holding());
 }
 
 void ModeChannel::whenAnotherOverlayHolds(const std::function<void()> &handler)
@@ -53,8 +53,8 @@ ModeChannel::Holder ModeChannel::holder()
     const auto holderOn = [](xcb_connection_t *connection) {
         return X11Channel::overlayWindow(connection) != XCB_WINDOW_NONE ? Holder::Overlay : Holder::NoOverlay;
     };
-    if (QX11Info::isPlatformX11())
-        return holderOn(QX11Info::connection());
+    if (X11Application::isPlatformX11())
+        return holderOn(X11Application::connection());
     // xcb_connect would try ":0" without DISPLAY; only a server the session names counts.
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return Holder::NoServer;

@@ -180,7 +180,7 @@ void X11Channel::readEvents()
 {
     while (xcb_generic_event_t *event = xcb_poll_for_event(connection.get())) {
         quint32 parameter = 0;
-        long result = 0;
+        NativeEventResult result = 0;
         if (readReport(event, atom, &parameter))
             receive(parameter);
         else

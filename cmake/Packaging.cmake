@@ -17,10 +17,15 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${LUMIVANE_SUPPORT_HOST}/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The libraries from the binaries; the captions need a CJK font, the icons the theme they extend;
 # the overlay as a layer surface on Wayland needs Qt's Wayland platform and its layer-shell
-# integration, plugins that no binary links.
+# integration, plugins that no binary links. A Qt 6 build, which has no layer-shell integration,
+# needs Qt 6's Wayland platform alone, and nothing of Qt 5.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-wqy-microhei | fonts-noto-cjk, hicolor-icon-theme, layer-shell-qt, qtwayland5")
+if(LUMIVANE_LAYER_SHELL_INTEGRATION)
+    set(wayland_packages "layer-shell-qt, qtwayland5")
+else()
+    set(wayland_packages qt6-wayland)
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, hicolor-icon-theme, ${wayland_packages}")
 set(CPACK_STRIP_FILES ON)
 # Installed with DESTDIR, so that the install step sees the prefix /usr and writes the D-Bus
 # service file for /usr/bin/lumivane.

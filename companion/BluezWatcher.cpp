@@ -2,6 +2,7 @@
 
 #include "AccessoryMatch.h"
 #include "CompanionLogging.h"
+#include "app/QtApi.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>
@@ -48,7 +49,7 @@ QString signatureOf(const QVariant &value)
 {
     if (value.userType() == qMetaTypeId<QDBusArgument>())
         return value.value<QDBusArgument>().currentSignature();
-    return QString::fromLatin1(QDBusMetaType::typeToSignature(value.userType()));
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(MetaTypeArgument(value.userType())));
 }
 
 } // namespace

@@ -10,6 +10,9 @@ CompanionProcess::CompanionProcess(QObject *parent)
 {
     setProcessChannelMode(QProcess::ForwardedChannels);
     setProcessEnvironment(StartEnvironment::forChildren());
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    setChildProcessModifier([this] { setUpChild(); });
+#endif
     tieToOurLife();
 }
 

@@ -22,11 +22,18 @@ public:
     // in its group where the platform has process groups; does not wait.
     void killGroup();
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 protected:
-    // Runs in the child, between fork and exec; QProcess calls it on Unix only.
-    void setupChildProcess() override;
+    // Qt 5's hook between fork and exec; Qt 6 is handed setUpChild as the child process modifier.
+    void setupChildProcess() override
+    {
+        setUpChild();
+    }
+#endif
 
 private:
+    // Runs in the child, between fork and exec; on Unix only.
+    void setUpChild();
     // Ties the companion's life to ours where the platform needs more than the child's own setup.
     void tieToOurLife();
 

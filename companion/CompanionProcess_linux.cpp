@@ -86,7 +86,7 @@ void CompanionProcess::killGroup()
     kill();
 }
 
-void CompanionProcess::setupChildProcess()
+void CompanionProcess::setUpChild()
 {
     // Only async-signal-safe calls here. A group of its own lets everything the companion starts
     // be ended with it. The request binds the companion's life to ours; if we died before it took

@@ -32,7 +32,7 @@ void CompanionProcess::killGroup()
     kill();
 }
 
-void CompanionProcess::setupChildProcess()
+void CompanionProcess::setUpChild()
 {
     // Never called: on Windows the child is created and run in one step, with no code of ours
     // in between.

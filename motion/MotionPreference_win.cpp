@@ -1,5 +1,7 @@
 #include "MotionPreference.h"
 
+#include "app/QtApi.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 
@@ -32,7 +34,7 @@ public:
 
     ~SettingChangeWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
 
-    bool nativeEventFilter(const QByteArray &eventType, void *message, long *) override
+    bool nativeEventFilter(const QByteArray &eventType, void *message, NativeEventResult *) override
     {
         if (eventType == "windows_generic_MSG" &&
             static_cast<const MSG *>(message)->message == WM_SETTINGCHANGE)

@@ -268,7 +268,7 @@ QPixmap Lumivane::paintedDisc(qreal ratio)
     return QPixmap::fromImage(image);
 }
 
-bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, long *)
+bool Lumivane::nativeEvent(const QByteArray &eventType, void *message, NativeEventResult *)
 {
     quint32 parameter = 0;
     if (ModeChannel::readReport(eventType, message, &parameter))

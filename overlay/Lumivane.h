@@ -1,6 +1,8 @@
 #ifndef LUMIVANE_H
 #define LUMIVANE_H
 
+#include "app/QtApi.h"
+
 #include <QPixmap>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -67,7 +69,7 @@ private Q_SLOTS:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, NativeEventResult *result) override;
 
 private:
     void createIndicators();

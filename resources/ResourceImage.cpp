@@ -8,6 +8,9 @@ namespace {
 
 QImage read(const QString &file)
 {
+    // A density the bundle holds no file for is asked for as well; Qt 6's reader would warn.
+    if (!QFileInfo::exists(file))
+        return QImage();
     // The bundle holds PNG files only. Naming the file and its format spares the toolkit its own
     // search, which loads every image plugin installed (and their libraries) to ask each one
     // whether it knows the data: milliseconds at start and resident memory for good.
@@ -57,7 +60,7 @@ QMap<int, QString> ResourceImage::iconFiles(const QString &path)
             continue;
         bool isNumber = false;
         const int size =
-            name.midRef(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
+            name.mid(prefix.size(), name.size() - prefix.size() - suffix.size()).toInt(&isNumber);
         if (isNumber)
             files.insert(size, base.path() + QLatin1Char('/') + name);
     }

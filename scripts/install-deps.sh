@@ -9,6 +9,10 @@ packages=(
     qtbase5-dev qtbase5-dev-tools libqt5x11extras5-dev libxcb1-dev libxcb-xfixes0-dev
     # translations: Qt Linguist's CMake package and lrelease (also for the Windows build)
     qttools5-dev qttools5-dev-tools
+    # the same program built with Qt 6 (-DQT_MAJOR_VERSION=6): its modules, tools, Linguist's CMake
+    # package and lrelease, the Wayland platform for its Wayland paths, and Xlib's header (the
+    # X11 screen of Qt 6's display)
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-wayland libx11-dev
     # the Wayland side: layer surfaces (LayerShellQt), the registry query (libwayland-client)
     liblayershellqtinterface-dev libwayland-dev
     # run: a CJK font for the captions, the xcb platform's own needs

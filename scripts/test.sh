@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the Linux suite on X servers of its own,
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, one short pass of the
-# benchmarks, and the Windows suite.
+# the same suite built with Qt 6, the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, one short pass of the benchmarks, and the Windows suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -58,6 +58,11 @@ else
 fi
 bench_seconds=$((SECONDS - start))
 
+# The same sources built with Qt 6, without the benchmarks: the Linux suite once more.
+start=$SECONDS
+run_suite "Linux, Qt 6" build/qt6 -DQT_MAJOR_VERSION=6 || status=1
+qt6_seconds=$((SECONDS - start))
+
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -80,7 +85,7 @@ bash scripts/test-windows.sh build/windows 2>&1 | tee build/windows.log || statu
 windows_seconds=$((SECONDS - start))
 count_tests build/windows.log
 echo "time: Linux suite ${linux_seconds} s, benchmark smoke run ${bench_seconds} s," \
-    "Windows build and suite under Wine ${windows_seconds} s"
+    "Linux suite with Qt 6 ${qt6_seconds} s, Windows build and suite under Wine ${windows_seconds} s"
 
 echo "tests: $total_passed passed, $total_failed failed"
 exit $status

@@ -2,6 +2,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QTest>
 
@@ -54,7 +56,11 @@ void tst_Accessibility::initTestCase()
     environment.remove(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"));
     environment.remove(QStringLiteral("AT_SPI_BUS_ADDRESS"));
     environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("zh_CN"));
-    busLauncher.setProcessEnvironment(environment);
+    // The launcher keeps its settings (whether a screen reader runs) in the test's memory, not in
+    // the machine's dconf, which this session cannot reach.
+    QProcessEnvironment launcherEnvironment = environment;
+    launcherEnvironment.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+    busLauncher.setProcessEnvironment(launcherEnvironment);
     busLauncher.start(QStringLiteral(ATSPI_BUS_LAUNCHER), {QStringLiteral("--launch-immediately")});
     QTRY_VERIFY_WITH_TIMEOUT(
         QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("org.a11y.Bus")),
@@ -65,6 +71,14 @@ void tst_Accessibility::initTestCase()
                     QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"),
                     QStringLiteral("GetAddress")))
                 .type() == QDBusMessage::ReplyMessage);
+    // A screen reader started with the session says so, as Orca does; Qt 6 joins the accessibility
+    // bus on that word alone, Qt 5 also where the X server names the bus.
+    QDBusMessage readerRuns =
+        QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+    readerRuns << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled")
+               << QVariant::fromValue(QDBusVariant(true));
+    QVERIFY(QDBusConnection::sessionBus().call(readerRuns).type() == QDBusMessage::ReplyMessage);
     QVERIFY(overlay.start(environment));
     reader.setProcessEnvironment(environment);
     reader.setProcessChannelMode(QProcess::ForwardedErrorChannel);

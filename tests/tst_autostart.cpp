@@ -122,7 +122,7 @@ void tst_Autostart::pathRoundTrips()
     QFETCH(QByteArray, execLines);
 
     Autostart::setEnabled(true, program);
-    QVERIFY(readAll(entryPath()).contains('\n' + execLines + '\n'));
+    QVERIFY(readAll(entryPath()).contains(QByteArray('\n' + execLines + '\n')));
     QVERIFY(Autostart::isEnabled(program));
 }
 

@@ -399,8 +399,10 @@ void tst_Companion::outputIsForwarded()
     // It appears on the program's own channels while both run.
     QByteArray output;
     QTRY_VERIFY_WITH_TIMEOUT(
-        (output += overlay.process.readAllStandardOutput()).contains("gattlink " + pid + " up\n"), WaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(overlay.errorOutput().contains("gattlink " + pid + " listening\n"), WaitMs);
+        (output += overlay.process.readAllStandardOutput()).contains(QByteArray("gattlink " + pid + " up\n")),
+        WaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        overlay.errorOutput().contains(QByteArray("gattlink " + pid + " listening\n")), WaitMs);
     QCOMPARE(overlay.process.state(), QProcess::Running);
     QVERIFY(overlay.stop());
     // The system bus of this test is reachable, so the registration succeeded.

@@ -61,7 +61,7 @@ public:
     QList<bool> deviceChangeResults;
 
 protected:
-    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override
+    bool nativeEvent(const QByteArray &eventType, void *message, NativeEventResult *result) override
     {
         const bool handled = Lumivane::nativeEvent(eventType, message, result);
         if (static_cast<const MSG *>(message)->message == WM_DEVICECHANGE)

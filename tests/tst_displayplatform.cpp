@@ -1,4 +1,6 @@
+#include "lumivane-config.h"
 #include "session/StartEnvironment.h"
+#include "support/MessageCapture.h"
 #include "windowsystem/DisplayPlatform.h"
 
 #include <QtTest>
@@ -175,7 +177,9 @@ void tst_DisplayPlatform::choice()
     }
     StartEnvironment::retake();
     const QProcessEnvironment before = StartEnvironment::forChildren();
+    const MessageCapture info(QtInfoMsg);
     DisplayPlatform::chooseBeforeApplication(int(arguments.size()), argv.data());
+    DisplayPlatform::sayWhichDisplay();
     QCOMPARE(variable("QT_QPA_PLATFORM"), chosen.isNull() ? platform : chosen);
     // What the program starts sees the variables as they were.
     const QProcessEnvironment children = StartEnvironment::forChildren();
@@ -188,11 +192,21 @@ void tst_DisplayPlatform::choice()
         QVERIFY(variable("WAYLAND_SOCKET").isNull());
     // Nobody asks a handed connection first, and a silent compositor has not said: Qt takes the
     // layer shell where it is offered, the desktop's shell otherwise (the module lies beside the
-    // tests as beside the program).
+    // tests as beside the program). A build without the layer-shell integration has none to offer,
+    // and says so where nothing else stands in the way.
     const bool unasked =
         (sockets[0] >= 0 || waylandDisplay == SilentCompositor) && variable("QT_QPA_PLATFORM") == "wayland";
     QCOMPARE(variable("QT_WAYLAND_SHELL_INTEGRATION"),
-        unasked ? QByteArray("layer-shell;xdg-shell") : QByteArray());
+        unasked && LUMIVANE_LAYER_SHELL_INTEGRATION ? QByteArray("layer-shell;xdg-shell") : QByteArray());
+    if (unasked) {
+        const QString line = info.lines().value(0);
+        QVERIFY2(line.contains(QLatin1String(LUMIVANE_LAYER_SHELL_INTEGRATION
+                         ? "a layer surface where the compositor offers one"
+                         : "a window the compositor places")),
+            qPrintable(line));
+        QCOMPARE(line.contains(QLatin1String("this build has no layer-shell integration")),
+            !LUMIVANE_LAYER_SHELL_INTEGRATION && sockets[0] >= 0);
+    }
     QCOMPARE(variable("WAYLAND_DISPLAY"), waylandDisplay);
     QCOMPARE(variable("XDG_SESSION_TYPE"), sessionType);
 }

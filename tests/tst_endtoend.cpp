@@ -133,7 +133,8 @@ void tst_EndToEnd::senderWithoutOverlay()
     }
     QByteArray errors;
     QCOMPARE(runSender(arguments, &errors), 3);
-    QVERIFY2(serverStopped ? errors == "lumivane-send: " + line : errors.startsWith("lumivane-send: " + line),
+    QVERIFY2(serverStopped ? errors == "lumivane-send: " + line
+                           : errors.startsWith(QByteArray("lumivane-send: " + line)),
         errors.constData());
 }
 

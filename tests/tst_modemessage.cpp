@@ -142,7 +142,7 @@ void tst_ModeMessage::hook()
     event.type = XProbe().atom(messageType);
     event.data.data32[0] = data0;
     event.data.data32[1] = data1;
-    long result = 0x5A5A;
+    NativeEventResult result = 0x5A5A;
 
     QCOMPARE(window.nativeEvent(eventType, &event, &result), handled);
     QCOMPARE(result, 0x5A5AL);

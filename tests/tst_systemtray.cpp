@@ -1,3 +1,4 @@
+#include "app/QtApi.h"
 #include "lumivane-config.h"
 #include "overlay/Lumivane.h"
 #include "resources/ResourceImage.h"
@@ -151,8 +152,8 @@ void tst_SystemTray::iconDrawsAsTheBundle()
     // Decoded size by size as drawn, in any order, the icon draws what one holding every size does.
     QFETCH(bool, highDpiPixmaps);
     QFETCH(qreal, ratio);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, highDpiPixmaps);
-    const auto restore = qScopeGuard([] { QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, false); });
+    QtApi::setHighDpiPixmaps(highDpiPixmaps);
+    const auto restore = qScopeGuard([] { QtApi::setHighDpiPixmaps(false); });
     const auto painted = [ratio](const QIcon &icon, int size) {
         QImage image(QSize(size, size) * ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(ratio);

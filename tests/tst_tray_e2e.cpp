@@ -268,8 +268,8 @@ void tst_TrayEndToEnd::showingLeavesFocus()
             probe.rootWindowProperty("_NET_SUPPORTING_WM_CHECK") != XCB_WINDOW_NONE, WaitMs);
         userWindow.start(QStringLiteral("xev"), {QStringLiteral("-event"), QStringLiteral("keyboard")});
         QTRY_VERIFY_WITH_TIMEOUT(
-            userWindowText().contains("Outer window is 0x" +
-                QByteArray::number(probe.rootWindowProperty("_NET_ACTIVE_WINDOW"), 16) + ','),
+            userWindowText().contains(QByteArray("Outer window is 0x" +
+                QByteArray::number(probe.rootWindowProperty("_NET_ACTIVE_WINDOW"), 16) + ',')),
             WaitMs);
     }
     const xcb_window_t user = probe.rootWindowProperty("_NET_ACTIVE_WINDOW");

@@ -1,5 +1,6 @@
 #include "TrayIconEngine.h"
 
+#include "app/QtApi.h"
 #include "resources/ResourceImage.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,7 @@ const QIcon &TrayIconEngine::decodedFor(const QSize &size)
 void TrayIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state)
 {
     // Where high-DPI pixmaps are on, the pixmap engine draws from the size times the density.
-    if (QCoreApplication::testAttribute(Qt::AA_UseHighDpiPixmaps))
+    if (QtApi::highDpiPixmaps())
         decodedFor(rect.size() * painter->device()->devicePixelRatioF());
     // QIcon::paint has aligned the rectangle to the actual size already, which aligns to itself.
     decodedFor(rect.size()).paint(painter, rect, Qt::AlignCenter, mode, state);
@@ -61,23 +62,26 @@ QString TrayIconEngine::key() const
     return QStringLiteral("TrayIconEngine");
 }
 
+QList<QSize> TrayIconEngine::availableSizes(QIcon::Mode mode, QIcon::State state) LUMIVANE_ICON_ENGINE_QUERY
+{
+    QList<QSize> sizes;
+    if (mode == QIcon::Normal && state == QIcon::Off) {
+        for (int side : files.keys())
+            sizes.append(QSize(side, side));
+    }
+    return sizes;
+}
+
+QString TrayIconEngine::iconName() LUMIVANE_ICON_ENGINE_QUERY
+{
+    if (named == Named::Unknown)
+        named = inHicolorTheme(themeName) ? Named::Themed : Named::Unthemed;
+    return named == Named::Themed ? themeName : QString();
+}
+
 void TrayIconEngine::virtual_hook(int id, void *data)
 {
     switch (id) {
-    case AvailableSizesHook: {
-        auto *argument = static_cast<AvailableSizesArgument *>(data);
-        argument->sizes.clear();
-        if (argument->mode == QIcon::Normal && argument->state == QIcon::Off) {
-            for (int side : files.keys())
-                argument->sizes.append(QSize(side, side));
-        }
-        break;
-    }
-    case IconNameHook:
-        if (named == Named::Unknown)
-            named = inHicolorTheme(themeName) ? Named::Themed : Named::Unthemed;
-        *static_cast<QString *>(data) = named == Named::Themed ? themeName : QString();
-        break;
     case IsNullHook:
         *static_cast<bool *>(data) = files.isEmpty();
         break;

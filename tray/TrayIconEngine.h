@@ -1,6 +1,8 @@
 #ifndef TRAYICONENGINE_H
 #define TRAYICONENGINE_H
 
+#include "app/QtApi.h"
+
 #include <QIcon>
 #include <QIconEngine>
 #include <QMap>
@@ -22,6 +24,8 @@ public:
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override;
     QIconEngine *clone() const override;
     QString key() const override;
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) LUMIVANE_ICON_ENGINE_QUERY override;
+    QString iconName() LUMIVANE_ICON_ENGINE_QUERY override;
     void virtual_hook(int id, void *data) override;
 
     // Whether the hicolor theme holds an icon of that name in one of the XDG data folders.
@@ -34,7 +38,9 @@ private:
     QMap<int, QString> files;
     QString themeName;
     QIcon decoded;
-    enum class Named { Unknown, Themed, Unthemed } named = Named::Unknown;
+    enum class Named { Unknown, Themed, Unthemed };
+    // Found out at the first question, which Qt 5 asks of a const engine.
+    mutable Named named = Named::Unknown;
 };
 
 #endif // TRAYICONENGINE_H

@@ -141,6 +141,8 @@ LayerShell::Answer askCompositor()
 // Why a window the compositor places, not a layer surface.
 QByteArray withoutLayerShell(LayerShell::Answer answer)
 {
+    if (answer == LayerShell::Answer::NotIntegrated)
+        return LayerShell::integrationProblem();
     return answer == LayerShell::Answer::Unavailable ? LayerShell::moduleProblem()
                                                      : "it offers no layer shell";
 }
@@ -162,7 +164,7 @@ void takeHandedConnection(const QByteArray &chosen)
         choice = chosen + " on the connection handed to it, a layer surface where the compositor offers one";
     } else {
         choice = chosen + " on the connection handed to it, a window the compositor places: " +
-            (LayerShell::moduleProblem().isEmpty() ? QByteArray("Qt's layer-shell integration does not load")
+            (LayerShell::moduleProblem().isEmpty() ? LayerShell::integrationProblem()
                                                    : LayerShell::moduleProblem());
     }
 }
@@ -214,6 +216,7 @@ bool takeChosen(const QByteArray &name, const char *display)
         takeUnanswered(name + ", as chosen by the user,");
         return true;
     case LayerShell::Answer::WithoutLayerShell:
+    case LayerShell::Answer::NotIntegrated:
     case LayerShell::Answer::Unavailable:
         break;
     }
@@ -266,6 +269,8 @@ bool DisplayPlatform::chooseBeforeApplication(int argc, char *argv[])
             choice = "X11 through XWayland: no Wayland compositor answers";
         else if (wayland == LayerShell::Answer::Unavailable)
             choice = "X11 through XWayland: " + LayerShell::moduleProblem();
+        else if (wayland == LayerShell::Answer::NotIntegrated)
+            choice = "X11 through XWayland: " + LayerShell::integrationProblem();
         else
             choice = "X11 through XWayland: the Wayland compositor offers no layer shell";
         return true;

@@ -19,6 +19,9 @@ enum class Answer {
     // A compositor took the connection but did not say within the time given what it offers.
     Silent,
     WithoutLayerShell,
+    // The compositor offers a layer shell, but this build of the program has no layer-shell
+    // integration to make one (built with a Qt that LayerShellQt is not built for).
+    NotIntegrated,
     // The compositor offers a layer shell, and Qt's Wayland platform and its layer-shell
     // integration both load.
     Offered,
@@ -33,6 +36,9 @@ Answer ask(int timeoutMs);
 bool loads();
 // Why the module did not load, naming it; empty while it loads or has not been looked for.
 QByteArray moduleProblem();
+// Why no layer surface can be made though the module loads: this build has no layer-shell
+// integration, or Qt's does not load.
+QByteArray integrationProblem();
 
 // Before the application object exists: Qt's Wayland platform is to make its windows layer
 // surfaces, where its shell integration offers them (QT_WAYLAND_SHELL_INTEGRATION, set by the

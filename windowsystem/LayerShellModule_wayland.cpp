@@ -1,8 +1,7 @@
 // The program's Wayland side, a module that the program loads only when it asks a Wayland
 // compositor: linked into the program, LayerShellQt would load Qt's Wayland client, libwayland
-// and OpenGL at every start on X11 too. The functions are C symbols, resolved by name.
-
-#include <LayerShellQt/Window>
+// and OpenGL at every start on X11 too. The functions are C symbols, resolved by name; the layer
+// surface itself is made in LayerSurface_wayland.cpp, in builds that have LayerShellQt.
 
 #include <QtGlobal>
 
@@ -80,19 +79,4 @@ extern "C" Q_DECL_EXPORT int lumivaneAskLayerShell(int timeoutMs)
     if (registry.done)
         return registry.layerShell ? 1 : 0;
     return broken ? -1 : 2;
-}
-
-// Unanchored, the surface lies centred on its output. It names no output, so the compositor puts
-// it where its own notices go (the focused output on sway and KWin); LayerShellQt takes an output
-// never set for the window's screen, so "none" is set explicitly. An exclusive zone of -1 centres
-// it on the whole output, whatever panels reserve, and moves nothing aside.
-extern "C" Q_DECL_EXPORT void lumivanePlaceOnOverlayLayer(QWindow *window)
-{
-    LayerShellQt::Window *surface = LayerShellQt::Window::get(window);
-    surface->setLayer(LayerShellQt::Window::LayerOverlay);
-    surface->setAnchors({});
-    surface->setExclusiveZone(-1);
-    surface->setKeyboardInteractivity(LayerShellQt::Window::KeyboardInteractivityNone);
-    surface->setScope(QStringLiteral("lumivane"));
-    surface->setDesiredOutput(nullptr);
 }

@@ -1,5 +1,7 @@
 #include "LayerShell.h"
 
+#include "lumivane-config.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
@@ -39,6 +41,9 @@ Function *resolve(const char *symbol)
     return module().isLoaded() ? reinterpret_cast<Function *>(module().resolve(symbol)) : nullptr;
 }
 
+// A build without the layer-shell integration (LayerShellQt, which exists for Qt 5 alone) has no
+// use for Qt's plugins, and never loads them: they may be another Qt's.
+#if LUMIVANE_LAYER_SHELL_INTEGRATION
 bool pluginLoads(const char *path)
 {
     QLibrary plugin(QLibraryInfo::location(QLibraryInfo::PluginsPath) + QLatin1String(path));
@@ -50,6 +55,12 @@ bool integrationLoads()
     return pluginLoads("/platforms/libqwayland-generic.so") &&
         pluginLoads("/wayland-shell-integration/liblayer-shell.so");
 }
+#else
+bool integrationLoads()
+{
+    return false;
+}
+#endif
 
 } // namespace
 
@@ -63,7 +74,11 @@ LayerShell::Answer LayerShell::ask(int timeoutMs)
         return Answer::NoCompositor;
     if (answer == 2)
         return Answer::Silent;
-    if (answer == 0 || !integrationLoads())
+    if (answer == 0)
+        return Answer::WithoutLayerShell;
+    if (!LUMIVANE_LAYER_SHELL_INTEGRATION)
+        return Answer::NotIntegrated;
+    if (!integrationLoads())
         return Answer::WithoutLayerShell;
     return Answer::Offered;
 }
@@ -76,6 +91,12 @@ bool LayerShell::loads()
 QByteArray LayerShell::moduleProblem()
 {
     return problem;
+}
+
+QByteArray LayerShell::integrationProblem()
+{
+    return LUMIVANE_LAYER_SHELL_INTEGRATION ? QByteArray("Qt's layer-shell integration does not load")
+                                            : QByteArray("this build has no layer-shell integration");
 }
 
 void LayerShell::use()

@@ -1,11 +1,11 @@
 #include "NativeWindow.h"
 
 #include "LayerShell.h"
+#include "X11Application.h"
 #include "XAtom.h"
 #include "XEvent.h"
 
 #include <QWidget>
-#include <QX11Info>
 
 #include <xcb/xcb.h>
 
@@ -31,7 +31,7 @@ void NativeWindow::createWithoutFocus(QWidget *window)
         LayerShell::place(window->windowHandle());
         return;
     }
-    xcb_connection_t *connection = QX11Info::connection();
+    xcb_connection_t *connection = X11Application::connection();
     if (!connection)
         return;
 
@@ -64,13 +64,13 @@ void NativeWindow::raise(QWidget *window)
     // A layer surface is made anew at each show, on the output the compositor then chooses.
     if (LayerShell::inUse())
         LayerShell::place(window->windowHandle());
-    else if (QX11Info::isPlatformX11())
+    else if (X11Application::isPlatformX11())
         window->raise();
 }
 
 void NativeWindow::sendPending()
 {
-    if (xcb_connection_t *connection = QX11Info::connection())
+    if (xcb_connection_t *connection = X11Application::connection())
         xcb_flush(connection);
 }
 
@@ -80,7 +80,7 @@ bool NativeWindow::isCloseRequest(const QByteArray &eventType, void *message)
     const xcb_client_message_event_t *clientMessage = XEvent::clientMessage(eventType, message);
     if (!clientMessage)
         return false;
-    xcb_connection_t *connection = QX11Info::connection();
+    xcb_connection_t *connection = X11Application::connection();
     static const xcb_atom_t protocols = XAtom::intern(connection, "WM_PROTOCOLS");
     static const xcb_atom_t deleteWindow = XAtom::intern(connection, "WM_DELETE_WINDOW");
     return clientMessage->type == protocols && clientMessage->data.data32[0] == deleteWindow;

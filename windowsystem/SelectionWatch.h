@@ -1,6 +1,8 @@
 #ifndef SELECTIONWATCH_H
 #define SELECTIONWATCH_H
 
+#include "app/QtApi.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QObject>
@@ -23,7 +25,7 @@ public:
         xcb_connection_t *connection, quint32 root, const QByteArray &selection, QObject *parent = nullptr);
     ~SelectionWatch() override;
 
-    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
+    bool nativeEventFilter(const QByteArray &eventType, void *message, NativeEventResult *result) override;
 
 Q_SIGNALS:
     // The selection's new owner, a window id; 0 when nobody owns it any more.

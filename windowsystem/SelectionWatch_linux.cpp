@@ -1,10 +1,10 @@
 #include "SelectionWatch.h"
 
+#include "X11Application.h"
 #include "XAtom.h"
 #include "XEvent.h"
 
 #include <QCoreApplication>
-#include <QX11Info>
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 SelectionWatch::SelectionWatch(const QByteArray &selection, QObject *parent)
-    : SelectionWatch(QX11Info::connection(), QX11Info::appRootWindow(), selection, parent)
+    : SelectionWatch(X11Application::connection(), X11Application::rootWindow(), selection, parent)
 {
 }
 
@@ -55,7 +55,7 @@ SelectionWatch::~SelectionWatch()
     }
 }
 
-bool SelectionWatch::nativeEventFilter(const QByteArray &eventType, void *message, long *)
+bool SelectionWatch::nativeEventFilter(const QByteArray &eventType, void *message, NativeEventResult *)
 {
     const auto *notify = XEvent::as<xcb_xfixes_selection_notify_event_t>(eventType, message, notifyEvent);
     if (!notify || notify->window != window || notify->selection != selectionAtom)

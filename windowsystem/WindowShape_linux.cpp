@@ -1,10 +1,10 @@
 #include "WindowShape.h"
 
 #include "SelectionWatch.h"
+#include "X11Application.h"
 #include "XAtom.h"
 
 #include <QWidget>
-#include <QX11Info>
 
 #include <xcb/xcb.h>
 
@@ -15,11 +15,11 @@ WindowShape::WindowShape(QWidget *window)
     , window(window)
 {
     window->installEventFilter(this);
-    xcb_connection_t *connection = QX11Info::connection();
+    xcb_connection_t *connection = X11Application::connection();
     if (!connection)
         return;
     // A compositing manager owns this selection for the screen it composites, as long as it runs.
-    const QByteArray selection = "_NET_WM_CM_S" + QByteArray::number(QX11Info::appScreen());
+    const QByteArray selection = "_NET_WM_CM_S" + QByteArray::number(X11Application::screenNumber());
     auto *watch = new SelectionWatch(selection, this);
     connect(watch, &SelectionWatch::ownerChanged, this, [this](quint32 owner) { setComposited(owner != 0); });
     // The watch tells of changes only; who owns it now is asked once, after the watch is in place.

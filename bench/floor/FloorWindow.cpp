@@ -126,7 +126,7 @@ void FloorWindow::paintEvent(QPaintEvent *)
         drawCaption(painter, mode, qreal(elapsed - RippleMs) / (ModeChangeMs - RippleMs));
 }
 
-bool FloorWindow::nativeEvent(const QByteArray &eventType, void *message, long *)
+bool FloorWindow::nativeEvent(const QByteArray &eventType, void *message, NativeEventResult *)
 {
     quint32 parameter = 0;
     if (!ModeChannel::readReport(eventType, message, &parameter))

@@ -1,6 +1,8 @@
 #ifndef FLOORWINDOW_H
 #define FLOORWINDOW_H
 
+#include "app/QtApi.h"
+
 #include <QColor>
 #include <QTimer>
 #include <QVariantAnimation>
@@ -25,7 +27,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, NativeEventResult *result) override;
 
 private:
     void drawCaption(QPainter &painter, int mode, qreal opacity);
