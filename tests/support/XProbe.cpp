@@ -149,14 +149,20 @@ void XProbe::setProperty(const QByteArray &name, quint32 value)
 
 void XProbe::takeSelection(const QByteArray &selection)
 {
-    xcb_set_selection_owner(connection, window(), atom(selection), XCB_CURRENT_TIME);
-    xcb_flush(connection);
+    setSelectionOwner(selection, window());
 }
 
 void XProbe::releaseSelection(const QByteArray &selection)
 {
-    xcb_set_selection_owner(connection, XCB_WINDOW_NONE, atom(selection), XCB_CURRENT_TIME);
-    xcb_flush(connection);
+    setSelectionOwner(selection, XCB_WINDOW_NONE);
+}
+
+void XProbe::setSelectionOwner(const QByteArray &selection, xcb_window_t owner)
+{
+    xcb_set_selection_owner(connection, owner, atom(selection), XCB_CURRENT_TIME);
+    // A flush only sends the request: the server may answer another client's question about the
+    // owner before it reads this one. A round trip returns once the server has done it.
+    free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 void XProbe::sendClientMessage(

@@ -43,6 +43,7 @@ public:
     xcb_window_t window();
     // Sets a 32-bit CARDINAL property on that window.
     void setProperty(const QByteArray &name, quint32 value);
+    // Takes the selection; done in the server when this returns, as every change of owner here.
     void takeSelection(const QByteArray &selection);
     // Gives up the selection, leaving it without an owner.
     void releaseSelection(const QByteArray &selection);
@@ -63,6 +64,7 @@ public:
     bool waitForCardinal(xcb_window_t window, const QByteArray &name, quint32 value, int timeoutMs);
 
 private:
+    void setSelectionOwner(const QByteArray &selection, xcb_window_t owner);
     // Hands the events that come within the time to the function until it returns true; false when
     // none did by then.
     bool readEvents(int timeoutMs, const std::function<bool(const xcb_generic_event_t *)> &done);
