@@ -142,16 +142,21 @@ void tst_TrayEndToEnd::openMenu(xcb_window_t *menu)
 }
 
 // A left click in the middle of the menu's entry at index; the four entries share its height.
-// Only once the menu has settled: in its place and drawn, two looks in a row seeing the same
-// pixels. A click that came sooner could reach a menu still being laid out or drawn.
+// Only once the menu has settled: two looks in a row finding it in the same place with the same
+// pixels. A click that came sooner could reach a menu still being laid out, moved or drawn; the
+// place is read at every look, since a slow toolkit may map the menu before it moves it.
 void tst_TrayEndToEnd::clickEntry(xcb_window_t menu, int index)
 {
-    const QRect geometry = probe.geometry(menu);
+    QRect geometry;
     QImage drawn;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
-            const QImage now = probe.image(geometry);
-            return std::exchange(drawn, now) == now && !now.isNull() && probe.geometry(menu) == geometry;
+            const QRect place = probe.geometry(menu);
+            const QImage now = probe.image(place);
+            const bool settled = place == geometry && now == drawn && !now.isNull();
+            geometry = place;
+            drawn = now;
+            return settled;
         }(),
         WaitMs);
     runXdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), QString::number(menu),
