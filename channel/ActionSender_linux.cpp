@@ -3,7 +3,6 @@
 #include "ChannelNames.h"
 #include "OverlayBusOwner.h"
 #include "applicationproxy.h"
-#include "sessionbus/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -35,16 +34,9 @@ bool waitUntilGone(QDBusConnection &bus, const QString &uniqueName)
 
 ActionSender::Result ActionSender::run(const QString &action)
 {
-    if (!SessionBus::provided()) {
-        error =
-            QStringLiteral("no session bus: neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR names one");
+    if (!OverlayBusOwner::sessionBusAnswers(&error))
         return NoOverlay;
-    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
-        return NoOverlay;
-    }
     // Called on the owner's own connection: an overlay started for the call would only quit again.
     const QString owner = OverlayBusOwner::find(bus);
     if (owner.isEmpty()) {

@@ -23,16 +23,9 @@ bool BusReportSender::busAvailable()
 
 bool BusReportSender::send(quint32 parameter)
 {
-    if (!SessionBus::provided()) {
-        error =
-            QStringLiteral("no session bus: neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR names one");
+    if (!OverlayBusOwner::sessionBusAnswers(&error))
         return false;
-    }
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        error = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
-        return false;
-    }
     Overlay1Proxy overlay(QLatin1String(ChannelNames::BusService), QLatin1String(ChannelNames::BusPath), bus);
     QDBusPendingReply<bool> reply = overlay.Report(parameter);
     reply.waitForFinished();

@@ -10,6 +10,9 @@ class QDBusConnection;
 // overlay through the bus, and which an owner that ends meanwhile takes with it.
 namespace OverlayBusOwner {
 
+// Whether the session's bus is there for a sender to call on; where it is not, why, in the words
+// a sender prints.
+bool sessionBusAnswers(QString *why);
 // The owner's unique name; empty when nobody owns the overlay's name.
 QString find(QDBusConnection &bus);
 // The same, once somebody owns it or the wait is over.

@@ -1,13 +1,30 @@
 #include "OverlayBusOwner.h"
 
 #include "ChannelNames.h"
+#include "sessionbus/SessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QEventLoop>
 #include <QTimer>
+
+bool OverlayBusOwner::sessionBusAnswers(QString *why)
+{
+    if (!SessionBus::provided()) {
+        *why =
+            QStringLiteral("no session bus: neither DBUS_SESSION_BUS_ADDRESS nor XDG_RUNTIME_DIR names one");
+        return false;
+    }
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        *why = QStringLiteral("no session bus answers (%1)").arg(bus.lastError().message());
+        return false;
+    }
+    return true;
+}
 
 QString OverlayBusOwner::find(QDBusConnection &bus)
 {
